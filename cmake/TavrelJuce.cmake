@@ -1,0 +1,38 @@
+# JUCE's modules, compiled exactly once into one position-independent static
+# library that both plug-ins, the tools and every test link.
+#
+# JUCE's module targets are INTERFACE libraries that carry their sources, so
+# linking them PRIVATE compiles them here; what a user of the modules needs
+# (include path, module defines, system libraries) is re-exported below.
+
+find_package(JUCE 7.0.5 CONFIG REQUIRED)
+
+set(TAVREL_JUCE_MODULES
+  juce_core juce_events juce_data_structures juce_graphics juce_gui_basics juce_audio_basics)
+
+# Switches for what the modules compile; the same for the library and its users.
+set(TAVREL_JUCE_DEFINITIONS
+  JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
+  JUCE_STRICT_REFCOUNTEDPOINTER=1
+  JUCE_WEB_BROWSER=0
+  JUCE_USE_CURL=0
+  JUCE_LOAD_CURL_SYMBOLS_LAZILY=1
+  JUCE_MODAL_LOOPS_PERMITTED=0
+  JUCE_CATCH_UNHANDLED_EXCEPTIONS=0
+  JUCE_LOG_ASSERTIONS=0
+  JUCE_CHECK_MEMORY_LEAKS=0
+  JUCE_DISPLAY_SPLASH_SCREEN=0
+  JUCE_USE_XRENDER=0
+  JUCE_USE_XCURSOR=1)
+
+add_library(tavrel_juce STATIC)
+foreach(module IN LISTS TAVREL_JUCE_MODULES)
+  target_link_libraries(tavrel_juce PRIVATE juce::${module})
+  target_compile_definitions(tavrel_juce PUBLIC JUCE_MODULE_AVAILABLE_${module}=1)
+endforeach()
+target_compile_definitions(tavrel_juce PUBLIC ${TAVREL_JUCE_DEFINITIONS} LINUX=1)
+target_include_directories(tavrel_juce SYSTEM PUBLIC "${JUCE_MODULES_DIR}")
+target_link_libraries(tavrel_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
+
+find_package(Threads REQUIRED)
+target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)

@@ -1,0 +1,66 @@
+#include "TempoGrid.h"
+#include "StereoRing.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tavrel
+{
+
+double samplesPerBarFor (double tempo, double sampleRate) noexcept
+{
+    return 60.0 / tempo * sampleRate * 4.0;
+}
+
+double samplePositionFor (double timeInSeconds, double sampleRate) noexcept
+{
+    const double position = timeInSeconds * sampleRate;
+    return std::isfinite (position) && position > 0.0 ? position : 0.0;
+}
+
+int32_t trimSamplesFor (int32_t trimMs, double sampleRate) noexcept
+{
+    const double samples = std::floor ((double) trimMs * (double) 0.001f * sampleRate);
+
+    // Only a nonsensical sample rate gets here; keep the count representable.
+    constexpr double limit = 1.0e9;
+    if (! std::isfinite (samples))
+        return 0;
+    return (int32_t) std::fmax (-limit, std::fmin (limit, samples));
+}
+
+int64_t floorModulo (int64_t value, int64_t modulus) noexcept
+{
+    const int64_t r = value % modulus;
+    return r < 0 ? r + modulus : r;
+}
+
+uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexcept
+{
+    if (slicePhase < 1.0)
+        return 0;
+    return (uint32_t) std::ceil (samplesPerSlice - slicePhase);
+}
+
+bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept
+{
+    samplesPerSlice = samplesPerBar / (double) slicesPerBar;
+
+    constexpr double longestSlice = (double) std::numeric_limits<int32_t>::max();
+    if (! (samplesPerSlice >= 1.0 && samplesPerSlice <= longestSlice))
+        return false;
+
+    sliceLength = (int32_t) std::floor (samplesPerSlice);
+    span = (double) slicesInRing * samplesPerSlice;
+    const double wholeSpan = std::floor (span);
+    ringLength = wholeSpan >= (double) StereoRing::capacity ? StereoRing::capacity : (uint32_t) wholeSpan;
+    return true;
+}
+
+uint32_t SliceGrid::writeIndexAt (double samplePosition) const noexcept
+{
+    const auto index = (uint64_t) std::floor (std::fmod (samplePosition, span));
+    return (uint32_t) (index % ringLength);
+}
+
+} // namespace tavrel

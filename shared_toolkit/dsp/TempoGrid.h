@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tavrel
+{
+
+// What a block process needs of the host's position info.
+struct TransportState
+{
+    bool positionKnown = false; // the position query succeeded
+    double tempo = 0.0;         // beats per minute
+    double timeInSeconds = 0.0;
+    bool playing = false;
+};
+
+// A bar is always four beats of the host tempo.
+double samplesPerBarFor (double tempo, double sampleRate) noexcept;
+
+// The song position in samples; a negative or non-finite position counts as 0.
+double samplePositionFor (double timeInSeconds, double sampleRate) noexcept;
+
+// floor(trimMs * 0.001f * sampleRate) in double precision, with the
+// single-precision 0.001 that makes -5 ms at 44.1 kHz come out as -221.
+int32_t trimSamplesFor (int32_t trimMs, double sampleRate) noexcept;
+
+// value modulo modulus brought into [0, modulus); modulus > 0.
+int64_t floorModulo (int64_t value, int64_t modulus) noexcept;
+
+// How many samples after a sample of the given slice phase the next slice
+// boundary falls (0: this sample is one). A sample is a boundary when its
+// phase is below 1; from phase p the phase grows by one per sample until it
+// wraps at samplesPerSlice, so the next boundary is ceil(samplesPerSlice - p)
+// samples on. Both differences are exact in double precision (they are whole
+// numbers minus multiples of samplesPerSlice, smaller than samplesPerSlice),
+// which makes the count agree with testing every sample's phase.
+uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexcept;
+
+// The slice grid of a block: `slicesPerBar` slices of a bar, `slicesInRing` of
+// them making the ring.
+struct SliceGrid
+{
+    double samplesPerSlice = 0.0;
+    int32_t sliceLength = 0;
+    uint32_t ringLength = 0;
+    double span = 0.0; // slicesInRing * samplesPerSlice, before the ring cap
+
+    // False when the tempo gives no usable grid: a non-finite or non-positive
+    // bar, or slices shorter than one sample or longer than 32-bit counts hold.
+    bool lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept;
+
+    // floor(fmod(samplePosition, span)) modulo ringLength.
+    uint32_t writeIndexAt (double samplePosition) const noexcept;
+};
+
+} // namespace tavrel

@@ -1,0 +1,193 @@
+#include "SlicerParameters.h"
+
+#include <cmath>
+
+namespace tavrel
+{
+
+namespace
+{
+    constexpr const char* parameterNames[SlicerParameters::count] = {
+        "Bypass", "Backwards", "Random", "Skip 2nd", "Skip 3rd", "Skip 4th", "Skip 5th",
+        "Play 3rd", "Play 4th", "Play 5th", "Play 6th", "O:1243", "O:1233", "O:2134",
+        "Mode", "Size", "Trim", "Hold", "Reverse", "BufLen"
+    };
+
+    // Shown by "Mode" at its top position, which has no toggle of its own.
+    constexpr const char* topModeText = "Live Slices";
+
+    float sanitised (float value) noexcept
+    {
+        if (! std::isfinite (value))
+            return 0.0f;
+        return std::fmin (1.0f, std::fmax (0.0f, value));
+    }
+
+    // floor(v * steps + 0.5): the nearest of steps + 1 positions.
+    int nearestStep (float value, int steps) noexcept
+    {
+        return (int) std::floor ((double) value * steps + 0.5);
+    }
+
+    const char* onOff (bool on) noexcept { return on ? "On" : "Off"; }
+
+    bool isValidIndex (int index) noexcept { return index >= 0 && index < SlicerParameters::count; }
+}
+
+int32_t trimMsForValue (float value) noexcept
+{
+    return (int32_t) std::floor ((double) value * 100.0 - 49.5);
+}
+
+SlicerParameters::SlicerParameters()
+{
+    for (auto& v : values)
+        v.store (0.0f, std::memory_order_relaxed);
+
+    store (sizeIndex, 0.5f);
+    store (trimIndex, 0.45f);
+}
+
+bool SlicerParameters::write (int index, float value) noexcept
+{
+    if (! isValidIndex (index))
+        return false;
+
+    value = sanitised (value);
+
+    if (index <= lastToggle)
+        return writeModeToggle (index, value);
+
+    if (index == modeIndex)
+        return writeModeSelector (value);
+
+    writeGridOrOption (index, value);
+    return true;
+}
+
+bool SlicerParameters::writeModeToggle (int index, float value) noexcept
+{
+    // The toggle's own stored value is set only by the radio group.
+    if (value > 0.5f)
+        mode.store (index, std::memory_order_relaxed);
+
+    return applyRadioGroup (value);
+}
+
+bool SlicerParameters::writeModeSelector (float value) noexcept
+{
+    const int position = nearestStep (value, toggleCount);
+    store (modeIndex, (float) position * oneFourteenth);
+    mode.store (position, std::memory_order_relaxed);
+    return applyRadioGroup (1.0f);
+}
+
+bool SlicerParameters::applyRadioGroup (float value) noexcept
+{
+    const int current = mode.load (std::memory_order_relaxed);
+    if (current >= topModePosition)
+        return false;
+
+    // Every toggle or "Mode" write below the top position releases Hold.
+    hold.store (false, std::memory_order_relaxed);
+    store (holdIndex, 0.0f);
+
+    bool changed = false;
+
+    if (stored (current) < 0.5f && value > 0.5f)
+    {
+        for (int i = 0; i <= lastToggle; ++i)
+            store (i, i == current ? 1.0f : 0.0f);
+        store (modeIndex, (float) current * oneFourteenth);
+        changed = true;
+    }
+
+    if (stored (current) > 0.5f && value < 0.5f)
+    {
+        for (int i = 0; i <= lastToggle; ++i)
+            store (i, i == bypassToggle ? 1.0f : 0.0f);
+        store (modeIndex, 0.0f);
+        mode.store (0, std::memory_order_relaxed);
+        changed = true;
+    }
+
+    return changed;
+}
+
+void SlicerParameters::writeGridOrOption (int index, float value) noexcept
+{
+    switch (index)
+    {
+        case sizeIndex:
+        {
+            const int step = nearestStep (value, 4);
+            store (index, (float) step / 4.0f);
+            pendingDivision.store (2u << step, std::memory_order_relaxed);
+            break;
+        }
+        case trimIndex:
+            store (index, value);
+            pendingTrimMs.store (trimMsForValue (value), std::memory_order_relaxed);
+            break;
+        case holdIndex:
+            store (index, value > 0.5f ? 1.0f : 0.0f);
+            hold.store (value > 0.5f, std::memory_order_relaxed);
+            break;
+        case reverseIndex:
+            store (index, value > 0.5f ? 1.0f : 0.0f);
+            reverse.store (value > 0.5f, std::memory_order_relaxed);
+            break;
+        case bufLenIndex:
+        {
+            const int step = nearestStep (value, 3);
+            store (index, (float) step * oneThird);
+            pendingBars.store ((uint32_t) step + 1, std::memory_order_relaxed);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+float SlicerParameters::read (int index) const noexcept
+{
+    return isValidIndex (index) ? stored (index) : 0.0f;
+}
+
+const char* SlicerParameters::name (int index) noexcept
+{
+    return isValidIndex (index) ? parameterNames[index] : "";
+}
+
+std::string SlicerParameters::text (int index) const
+{
+    if (! isValidIndex (index))
+        return {};
+
+    const float value = stored (index);
+
+    switch (index)
+    {
+        case modeIndex:
+        {
+            const int position = (int) std::floor ((double) value * toggleCount);
+            return position < toggleCount ? parameterNames[position] : topModeText;
+        }
+        case sizeIndex:
+            return "1/" + std::to_string (pendingDivision.load (std::memory_order_relaxed)) + " bar";
+        case trimIndex:
+            // From the stored value: a new processor shows "-5 ms" before its
+            // first "Trim" write has set the pending trim.
+            return (value > 0.5f ? "+" : "") + std::to_string (trimMsForValue (value)) + " ms";
+        case holdIndex:
+            return onOff (hold.load (std::memory_order_relaxed));
+        case reverseIndex:
+            return onOff (reverse.load (std::memory_order_relaxed));
+        case bufLenIndex:
+            return std::to_string ((int) std::floor ((double) value * 3.0) + 1) + " bar";
+        default:
+            return onOff (value > 0.5f);
+    }
+}
+
+} // namespace tavrel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace tavrel
+{
+
+// The slicer's 20 parameters: the stored (quantised) values that hosts read
+// back, the radio group of fourteen mode toggles mirrored by "Mode", and the
+// derived control values that the audio thread follows.
+//
+// Writes come from the host's threads and the message thread while the audio
+// thread reads; every field is a relaxed atomic, written whole. A radio-group
+// write stores several fields in turn, so a reader may see an intermediate
+// state for a moment, which the audio process tolerates.
+class SlicerParameters
+{
+public:
+    static constexpr int count = 20;
+
+    enum Index
+    {
+        bypassToggle = 0,
+        lastToggle = 13,
+        modeIndex = 14,
+        sizeIndex = 15,
+        trimIndex = 16,
+        holdIndex = 17,
+        reverseIndex = 18,
+        bufLenIndex = 19
+    };
+
+    static constexpr int toggleCount = 14;
+    static constexpr int topModePosition = 14; // "Mode" only: live slices through the voices
+
+    SlicerParameters();
+
+    // Applies the write rules; true when the write asks for a change broadcast.
+    // Non-finite values count as 0 and values outside [0, 1] are clamped.
+    bool write (int index, float value) noexcept;
+
+    float read (int index) const noexcept;
+    static const char* name (int index) noexcept; // "" outside 0..19
+    std::string text (int index) const;            // "" outside 0..19
+
+    // Derived control values.
+    std::atomic<int32_t> mode { 0 };
+    std::atomic<uint32_t> pendingDivision { 8 };
+    std::atomic<int32_t> pendingTrimMs { 0 };
+    std::atomic<bool> hold { false };
+    std::atomic<bool> reverse { false };
+    std::atomic<uint32_t> pendingBars { 1 };
+
+private:
+    bool writeModeToggle (int index, float value) noexcept;
+    bool writeModeSelector (float value) noexcept;
+    bool applyRadioGroup (float value) noexcept;
+    void writeGridOrOption (int index, float value) noexcept;
+
+    float stored (int index) const noexcept { return values[(size_t) index].load (std::memory_order_relaxed); }
+    void store (int index, float v) noexcept { values[(size_t) index].store (v, std::memory_order_relaxed); }
+
+    std::array<std::atomic<float>, count> values;
+};
+
+// Quantisation steps as single-precision constants. They lie slightly above
+// the true fractions, so floor(stored * 14) and floor(stored * 3) give back the
+// position that was stored.
+constexpr float oneFourteenth = 0.0714285746f;
+constexpr float oneThird = 0.333333343f;
+
+// Milliseconds of trim for a "Trim" value: floor(v * 100 - 49.5), -50..+50.
+int32_t trimMsForValue (float value) noexcept;
+
+} // namespace tavrel

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building and testing the plug-ins needs.
+# Idempotent: packages already present are skipped, so a second run is quick.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ninja-build
+  juce-modules-source juce-modules-source-data
+  libfreetype-dev libfontconfig1-dev libx11-dev libxrandr-dev libxinerama-dev
+  libxext-dev libxcursor-dev libasound2-dev
+  libpng-dev libjpeg-dev zlib1g-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "setup: all packages present"
+fi
