@@ -17,7 +17,8 @@ struct TransportState
 // A bar is always four beats of the host tempo.
 double samplesPerBarFor (double tempo, double sampleRate) noexcept;
 
-// The song position in samples; a negative or non-finite position counts as 0.
+// The song position in samples; a negative or non-finite position counts as 0,
+// and one within a millionth of a sample of a whole number is that number.
 double samplePositionFor (double timeInSeconds, double sampleRate) noexcept;
 
 // floor(trimMs * 0.001f * sampleRate) in double precision, with the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace tavrel
 {
@@ -90,7 +91,7 @@ public:
     static constexpr int size() noexcept { return voiceCount; }
 
 private:
-    std::array<Voice, (size_t) voiceCount> voices {};
+    std::array<Voice, (std::size_t) voiceCount> voices {};
     Voice* freeHead = nullptr;
     Voice* activeHead = nullptr;
 };

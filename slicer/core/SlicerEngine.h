@@ -42,6 +42,7 @@ public:
     uint32_t divisionInForce() const noexcept   { return division; }
     uint32_t barsInForce() const noexcept       { return bars; }
     int32_t trimMsInForce() const noexcept      { return trimMs; }
+    const StereoRing& recording() const noexcept { return ring; }
 
 private:
     bool startBlock (const TransportState& transport, double sampleRate) noexcept;
