@@ -1,5 +1,7 @@
 #include "SlicerFilter.h"
 
+#include "ParameterState.h"
+
 #include <ctime>
 
 namespace tavrel
@@ -67,12 +69,14 @@ void SlicerFilter::setCurrentProgram (int) {}
 juce::String SlicerFilter::getProgramName (int) { return {}; }
 void SlicerFilter::changeProgramName (int, const juce::String&) {}
 
-void SlicerFilter::getStateInformation (juce::MemoryBlock&)
+void SlicerFilter::getStateInformation (juce::MemoryBlock& destData)
 {
+    saveParameterState (*this, destData);
 }
 
-void SlicerFilter::setStateInformation (const void*, int)
+void SlicerFilter::setStateInformation (const void* data, int sizeInBytes)
 {
+    restoreParameterState (*this, *this, data, sizeInBytes);
 }
 
 } // namespace tavrel

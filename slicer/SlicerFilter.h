@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFilterBase.h"
+#include "CEventListener.h"
 #include "SlicerEngine.h"
 #include "SlicerParameters.h"
 
@@ -47,6 +48,10 @@ public:
 private:
     SlicerParameters params;
     SlicerEngine engine;
+
+    // Last, so that it is made once everything it reads exists and goes first,
+    // while the change broadcaster it listens to still exists.
+    CEventListener hiddenListener { *this, *this, CEventListener::slicer };
 
     JUCE_DECLARE_NON_COPYABLE (SlicerFilter)
 };

@@ -10,6 +10,8 @@ packages=(
   libxext-dev libxcursor-dev libasound2-dev
   libpng-dev libjpeg-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  locales  # definitions for the test that formats settings under a decimal-comma locale
+  fst-dev
 )
 
 missing=()

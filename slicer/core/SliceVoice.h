@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/FadeTable.h"
+#include "dsp/TempoGrid.h"
 #include "dsp/VoicePool.h"
 
 #include <cstdint>
@@ -37,6 +38,12 @@ struct SliceVoice : PooledVoice<SliceVoice>
         reverse = playReverse;
         readIndex = playReverse ? (uint32_t) (((uint64_t) startPosition + (uint64_t) sliceLength) % ringLength)
                                 : startPosition;
+    }
+
+    // Moves the voice with a recording that was shifted by `offset` samples.
+    void followRecording (int64_t offset) noexcept
+    {
+        readIndex = (uint32_t) floorModulo ((int64_t) readIndex + offset, (int64_t) ringLength);
     }
 
     // One output sample; the sample that plays the voice's last releases it.

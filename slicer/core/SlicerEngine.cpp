@@ -17,7 +17,7 @@ namespace
 }
 
 SlicerEngine::SlicerEngine (const SlicerParameters& parameters, uint32_t randomSeed)
-    : params (parameters), random (randomSeed)
+    : RingEngine (8, 0), params (parameters), random (randomSeed)
 {
 }
 
@@ -29,68 +29,8 @@ bool SlicerEngine::wetRequested() const noexcept
         || params.reverse.load (std::memory_order_relaxed);
 }
 
-void SlicerEngine::process (float* left, float* right, int numSamples,
-                            const TransportState& transport, double sampleRate) noexcept
-{
-    blockSampleRate = sampleRate;
-    trimSamples = trimSamplesFor (trimMs, sampleRate);
-    bool active = startBlock (transport, sampleRate);
-
-    const float* ringLeft = ring.left();
-    const float* ringRight = ring.right();
-
-    for (int s = 0; s < numSamples; ++s)
-    {
-        float wetLeft = 0.0f, wetRight = 0.0f;
-
-        if (active)
-        {
-            ring.record (writeIndex, left[s], right[s]);
-
-            if (untilBoundary == 0)
-                active = sliceBoundary (s);
-
-            if (active)
-            {
-                advanceWriteIndex();
-
-                pool.forEachActive ([&] (SliceVoice& voice)
-                {
-                    const auto tap = voice.step();
-                    wetLeft += tap.gain * ringLeft[tap.position];
-                    wetRight += tap.gain * ringRight[tap.position];
-                });
-            }
-        }
-
-        if (tail.passesWet (wetRequested()))
-        {
-            left[s] = wetLeft;
-            right[s] = wetRight;
-        }
-    }
-}
-
-bool SlicerEngine::startBlock (const TransportState& transport, double sampleRate) noexcept
-{
-    if (! transport.positionKnown || ! transport.playing)
-        return false;
-
-    samplePosition = samplePositionFor (transport.timeInSeconds, sampleRate);
-    samplesPerBar = samplesPerBarFor (transport.tempo, sampleRate);
-    sliceTotal = division * bars;
-
-    // No tempo, or one that gives slices shorter than a sample: no grid, so the
-    // block counts as stopped.
-    if (! grid.lay (samplesPerBar, division, sliceTotal))
-        return false;
-
-    writeIndex = grid.writeIndexAt (samplePosition);
-    untilBoundary = samplesUntilBoundaryAt (writeIndex);
-    recountBoundary = false;
-    return true;
-}
-
+// The slice phase is the write position minus the trim, modulo the slice
+// length; it restarts from the trim whenever the write position wraps.
 uint32_t SlicerEngine::samplesUntilBoundaryAt (uint32_t index) const noexcept
 {
     double slicePhase = std::fmod ((double) ((int64_t) index - trimSamples), grid.samplesPerSlice);
@@ -99,29 +39,8 @@ uint32_t SlicerEngine::samplesUntilBoundaryAt (uint32_t index) const noexcept
     return samplesUntilBoundary (slicePhase, grid.samplesPerSlice);
 }
 
-void SlicerEngine::advanceWriteIndex() noexcept
-{
-    if (++writeIndex >= grid.ringLength)
-    {
-        writeIndex = 0;
-        recountBoundary = true;
-    }
-
-    if (recountBoundary)
-    {
-        untilBoundary = samplesUntilBoundaryAt (writeIndex);
-        recountBoundary = false;
-    }
-    else
-    {
-        --untilBoundary;
-    }
-}
-
-// False when a new slice count leaves no usable grid at this tempo.
 bool SlicerEngine::sliceBoundary (int sampleInBlock) noexcept
 {
-    recountBoundary = true;
     latchedMode = params.mode.load (std::memory_order_relaxed);
 
     const uint32_t newBars = params.pendingBars.load (std::memory_order_relaxed);
@@ -129,7 +48,7 @@ bool SlicerEngine::sliceBoundary (int sampleInBlock) noexcept
         growBars (newBars);
 
     const uint32_t newDivision = params.pendingDivision.load (std::memory_order_relaxed);
-    if (division != newDivision && ! takeOverDivision (newDivision, sampleInBlock))
+    if (division != newDivision && ! relayGrid (newDivision, sampleInBlock))
         return false;
 
     const bool holding = params.hold.load (std::memory_order_relaxed);
@@ -139,13 +58,7 @@ bool SlicerEngine::sliceBoundary (int sampleInBlock) noexcept
     startVoice();
     advanceSlice (holding, gridSlice);
 
-    const int32_t newTrimMs = params.pendingTrimMs.load (std::memory_order_relaxed);
-    if (trimMs != newTrimMs)
-    {
-        trimMs = newTrimMs;
-        trimSamples = trimSamplesFor (trimMs, blockSampleRate);
-    }
-
+    takeOverTrim (params.pendingTrimMs.load (std::memory_order_relaxed));
     return true;
 }
 
@@ -161,19 +74,6 @@ void SlicerEngine::growBars (uint32_t newBars) noexcept
 
     // The ring length and write position follow from the next block on.
     bars = newBars;
-    sliceTotal = division * bars;
-}
-
-bool SlicerEngine::takeOverDivision (uint32_t newDivision, int sampleInBlock) noexcept
-{
-    division = newDivision;
-    sliceTotal = division * bars;
-
-    if (! grid.lay (samplesPerBar, division, sliceTotal))
-        return false;
-
-    writeIndex = grid.writeIndexAt (samplePosition + sampleInBlock);
-    return true;
 }
 
 void SlicerEngine::selectSlice (bool holding, uint32_t gridSlice) noexcept
@@ -183,10 +83,10 @@ void SlicerEngine::selectSlice (bool holding, uint32_t gridSlice) noexcept
         if (latchedMode == modeBypass || latchedMode == modeLiveSlices)
             sliceIndex = gridSlice;
         else if (latchedMode == modeRandom)
-            sliceIndex = (uint32_t) random() % sliceTotal;
+            sliceIndex = (uint32_t) random() % slicesInRing();
     }
 
-    sliceIndex %= sliceTotal;
+    sliceIndex %= slicesInRing();
 }
 
 void SlicerEngine::startVoice() noexcept
@@ -215,7 +115,7 @@ void SlicerEngine::advanceSlice (bool holding, uint32_t gridSlice) noexcept
     switch (latchedMode)
     {
         case modeBackwards:
-            x = x == 0 ? sliceTotal - 1 : x - 1;
+            x = x == 0 ? slicesInRing() - 1 : x - 1;
             break;
 
         case 3: case 4: case 5: case 6: // "Skip 2nd" .. "Skip 5th"

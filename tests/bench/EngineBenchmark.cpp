@@ -2,6 +2,7 @@
 // same buffers as the floor. Prints one line per case:
 //   <case>: <ns> ns/sample, <x> x real time at 44.1 kHz
 #include "FakeHost.h"
+#include "LooperFilter.h"
 #include "SlicerFilter.h"
 
 #include <benchmark/benchmark.h>
@@ -93,6 +94,35 @@ void slicerWorst (benchmark::State& state)
     }, 300.0);
 }
 
+void looperCase (benchmark::State& state, std::function<void (tavrel::LooperFilter&)> configure, double bpm)
+{
+    auto looper = std::make_unique<tavrel::LooperFilter>();
+    configure (*looper);
+    PlayingProcessor playing (std::move (looper), bpm);
+    runBlocks (state, [&] (Buffers& b) { playing.block (b.in, b.out); });
+}
+
+void looperTypical (benchmark::State& state)
+{
+    // Quarter-bar slices (the initial size), looping.
+    looperCase (state, [] (tavrel::LooperFilter& l)
+    {
+        l.setParameter (tavrel::LooperParameters::loopButton, 1.0f);
+    }, 120.0);
+}
+
+void looperWorst (benchmark::State& state)
+{
+    // The densest grid, a window that turns back and forth and is resized at
+    // every sample by full-depth modulation.
+    looperCase (state, [] (tavrel::LooperFilter& l)
+    {
+        l.setParameter (tavrel::LooperParameters::sliceSizeIndex, 1.0f); // 1/64 bar
+        l.setParameter (tavrel::LooperParameters::alternatingButton, 1.0f);
+        l.setParameter (tavrel::LooperParameters::modulationIndex, 1.0f);
+    }, 300.0);
+}
+
 void copyFloor (benchmark::State& state)
 {
     runBlocks (state, [] (Buffers& b)
@@ -133,6 +163,8 @@ int main (int argc, char** argv)
 
     benchmark::RegisterBenchmark ("slicer/typical", slicerTypical)->MinTime (1.0);
     benchmark::RegisterBenchmark ("slicer/worst", slicerWorst)->MinTime (1.0);
+    benchmark::RegisterBenchmark ("looper/typical", looperTypical)->MinTime (1.0);
+    benchmark::RegisterBenchmark ("looper/worst", looperWorst)->MinTime (1.0);
     benchmark::RegisterBenchmark ("copy", copyFloor)->MinTime (1.0);
 
     benchmark::Initialize (&argc, argv);

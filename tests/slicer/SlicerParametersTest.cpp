@@ -13,35 +13,20 @@ using tavrel::SlicerParameters;
 namespace
 {
 
-// Counts change broadcasts; several posted before delivery arrive as one,
-// so the fixture delivers after every write it counts.
-struct BroadcastCounter : juce::ChangeListener
-{
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-    int count = 0;
-};
-
+// The parameter set itself: its write says whether the change asks for a
+// broadcast, which the processor then posts.
 class SlicerParameterTest : public ::testing::Test
 {
 protected:
-    SlicerParameterTest() { slicer.addChangeListener (&broadcasts); }
-    ~SlicerParameterTest() override { slicer.removeChangeListener (&broadcasts); }
+    // Returns the number of broadcasts the write asks for.
+    int write (int index, float value) { return params.write (index, value) ? 1 : 0; }
 
-    // Writes and delivers; returns the number of broadcasts the write caused.
-    int write (int index, float value)
-    {
-        const int before = broadcasts.count;
-        slicer.setParameter (index, value);
-        slicer.dispatchPendingMessages();
-        return broadcasts.count - before;
-    }
+    float stored (int index) const { return params.read (index); }
+    std::string text (int index) const { return params.text (index); }
+    int mode() const { return params.mode.load(); }
+    bool hold() const { return params.hold.load(); }
 
-    float stored (int index) { return slicer.getParameter (index); }
-    std::string text (int index) { return slicer.getParameterText (index).toStdString(); }
-    int mode() const { return slicer.parameters().mode.load(); }
-    bool hold() const { return slicer.parameters().hold.load(); }
-
-    int togglesOn()
+    int togglesOn() const
     {
         int on = 0;
         for (int i = 0; i < SlicerParameters::toggleCount; ++i)
@@ -49,13 +34,12 @@ protected:
         return on;
     }
 
-    SlicerFilter slicer;
-    BroadcastCounter broadcasts;
+    SlicerParameters params;
 };
 
 TEST_F (SlicerParameterTest, NewProcessorShowsItsInitialValues)
 {
-    EXPECT_EQ (slicer.getNumParameters(), 20);
+    EXPECT_EQ (SlicerParameters::count, 20);
     EXPECT_FLOAT_EQ (stored (15), 0.5f);
     EXPECT_EQ (text (15), "1/8 bar");
     EXPECT_EQ (stored (16), 0.45f);
@@ -67,7 +51,7 @@ TEST_F (SlicerParameterTest, NewProcessorShowsItsInitialValues)
     EXPECT_EQ (text (18), "Off");
     EXPECT_EQ (text (19), "1 bar");
     EXPECT_EQ (mode(), 0);
-    EXPECT_EQ (slicer.parameters().pendingTrimMs.load(), 0);
+    EXPECT_EQ (params.pendingTrimMs.load(), 0);
 
     for (int i : { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 19 })
         EXPECT_EQ (stored (i), 0.0f) << "index " << i;
@@ -79,13 +63,13 @@ TEST_F (SlicerParameterTest, NamesAreExactAndOutOfRangeIndicesAreInert)
                             "Play 3rd", "Play 4th", "Play 5th", "Play 6th", "O:1243", "O:1233", "O:2134",
                             "Mode", "Size", "Trim", "Hold", "Reverse", "BufLen" };
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ (slicer.getParameterName (i).toStdString(), names[i]);
+        EXPECT_STREQ (SlicerParameters::name (i), names[i]);
 
     for (int bad : { 20, -1, 1000, std::numeric_limits<int>::min() })
     {
-        EXPECT_EQ (slicer.getParameterName (bad), "");
-        EXPECT_EQ (slicer.getParameterText (bad), "");
-        EXPECT_EQ (slicer.getParameter (bad), 0.0f);
+        EXPECT_STREQ (SlicerParameters::name (bad), "");
+        EXPECT_EQ (text (bad), "");
+        EXPECT_EQ (stored (bad), 0.0f);
         EXPECT_EQ (write (bad, 1.0f), 0);
     }
     EXPECT_EQ (mode(), 0);
@@ -153,7 +137,7 @@ TEST_F (SlicerParameterTest, ModeBelowTopSwitchesThatToggleOn)
         EXPECT_EQ (stored (k), 1.0f);
         EXPECT_EQ (togglesOn(), 1);
         EXPECT_EQ (stored (14), (float) k * tavrel::oneFourteenth);
-        EXPECT_EQ (text (14), slicer.getParameterName (k).toStdString()) << "position " << k;
+        EXPECT_EQ (text (14), SlicerParameters::name (k)) << "position " << k;
     }
 }
 
@@ -199,7 +183,7 @@ TEST_F (SlicerParameterTest, GridAndOptionWritesQuantiseAndBroadcast)
 
 TEST_F (SlicerParameterTest, DerivedValuesFollowTheWrites)
 {
-    const auto& p = slicer.parameters();
+    const auto& p = params;
 
     write (15, 0.3f);
     EXPECT_EQ (p.pendingDivision.load(), 4u);
@@ -269,8 +253,17 @@ TEST_F (SlicerParameterTest, ValuesThatAreNotNumbersOrOutOfRangeAreTamed)
     }
 }
 
-TEST_F (SlicerParameterTest, ProgramsAreAbsent)
+// The processor around the parameter set, as the frame calls it.
+TEST (SlicerFilterParameters, ProcessorPassesThroughTheParameterSetAndHasNoPrograms)
 {
+    SlicerFilter slicer;
+    EXPECT_EQ (slicer.getNumParameters(), 20);
+    EXPECT_EQ (slicer.getParameterName (1), "Backwards");
+    slicer.setParameter (15, 0.3f);
+    EXPECT_EQ (slicer.getParameter (15), 0.25f);
+    EXPECT_EQ (slicer.getParameterText (15), "1/4 bar");
+    EXPECT_EQ (slicer.getParameterText (99), "");
+
     EXPECT_EQ (slicer.getNumPrograms(), 0);
     EXPECT_EQ (slicer.getCurrentProgram(), 0);
     slicer.setCurrentProgram (3);

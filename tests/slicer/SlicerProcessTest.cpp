@@ -109,6 +109,34 @@ TEST (SlicerProcess, FractionalSliceLengthsLetSomeSlicesStartOneSampleLater)
     EXPECT_EQ (out.left[16538 + 500], (float) (16536 + 500 + 1));
 }
 
+TEST (SlicerProcess, LiveSlicesStayWithTheRecordingWhenABarIsNotAWholeNumberOfSamples)
+{
+    // 88,200.5 samples a bar: counted on within a block, the write position
+    // wraps half a sample early each pass, and the next block re-derives it
+    // one sample back. The voices must move with it, or they read the ring a
+    // position ahead of the recording, where it still holds the previous pass.
+    SlicerRig rig;
+    rig.slicer.setParameter (SlicerParameters::modeIndex, 1.0f);
+    rig.play (60.0 * 44100.0 * 4.0 / 88200.5);
+    const auto in = StereoSignal::ramp (6 * bar120);
+    const auto out = rig.process (in, 1000);
+
+    // A voice starts on the last of a run of silent samples (a slice that
+    // begins a sample late leaves a gap before it).
+    std::vector<size_t> starts;
+    for (auto zero : exactZeros (out.left, bar120, in.size()))
+    {
+        if (! starts.empty() && starts.back() + 1 == zero)
+            starts.back() = zero;
+        else
+            starts.push_back (zero);
+    }
+    ASSERT_GT (starts.size(), 30u);
+    for (size_t k = 0; k + 1 < starts.size(); ++k)
+        for (size_t i = starts[k] + 440; i + 441 < starts[k] + slice8; ++i)
+            ASSERT_LT (in.left[i] - out.left[i], 16.0f) << "sample " << i << " read " << out.left[i];
+}
+
 struct TrimCase
 {
     float trimValue;

@@ -44,7 +44,10 @@ public:
             samplePosition = samplePositionFor (t.timeInSeconds, sr);
             samplesPerBar = 60.0 / t.tempo * sr * 4.0;
             active = deriveGrid (samplePosition);
+            if (active)
+                followRecording();
         }
+        const bool activeAtStart = active;
 
         for (int s = 0; s < n; ++s)
         {
@@ -86,9 +89,38 @@ public:
                 bypassTail = wet ? 0 : bypassTail + 1;
             }
         }
+
+        if (activeAtStart)
+        {
+            continues = active;
+            expectedPosition = samplePosition + n;
+            countedWriteIndex = writeIndex;
+            previousBar = samplesPerBar;
+            previousRing = ringLength;
+        }
     }
 
 private:
+    // A song that plays on re-derives its write position each block; where
+    // that differs from the position counted on, the voice moves with it.
+    void followRecording()
+    {
+        if (! continues || std::fabs (samplePosition - expectedPosition) >= 0.5
+            || samplesPerBar != previousBar || ringLength != previousRing || ! voice.sounding)
+            return;
+
+        int64_t offset = ((int64_t) writeIndex - (int64_t) countedWriteIndex) % (int64_t) ringLength;
+        if (offset < 0)
+            offset += ringLength;
+        if (offset > (int64_t) ringLength / 2)
+            offset -= ringLength;
+
+        int64_t moved = ((int64_t) voice.readIndex + offset) % (int64_t) voice.ringLength;
+        if (moved < 0)
+            moved += voice.ringLength;
+        voice.readIndex = (uint32_t) moved;
+    }
+
     struct Voice
     {
         bool sounding = false;
@@ -246,6 +278,10 @@ private:
     double sr = 44100.0, samplePosition = 0.0, samplesPerBar = 0.0, samplesPerSlice = 0.0;
     int32_t sliceLength = 0;
     uint32_t sliceTotal = 8, ringLength = 1, writeIndex = 0;
+
+    bool continues = false;
+    double expectedPosition = 0.0, previousBar = 0.0;
+    uint32_t countedWriteIndex = 0, previousRing = 0;
 };
 
 } // namespace tavrel::test

@@ -1,0 +1,344 @@
+#include "JuceVSTWrapper.h"
+
+#include "AudioFilterEditor.h"
+#include "HostTimeMapping.h"
+
+#include <cstring>
+
+namespace tavrel::vst
+{
+
+namespace
+{
+    constexpr int adapterTimerMilliseconds = 250;
+    constexpr double fallbackSampleRate = 44100.0;
+
+    constexpr int32_t effectFlags = effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks;
+
+    // Writes at most maxCharacters of text and a 0 byte; characters outside
+    // ASCII arrive as '?', one byte each.
+    void copyText (char* destination, const juce::String& text, int maxCharacters) noexcept
+    {
+        int length = 0;
+
+        for (auto character = text.getCharPointer(); length < maxCharacters && ! character.isEmpty();)
+        {
+            const auto c = character.getAndAdvance();
+            destination[length++] = c < 128 ? (char) c : '?';
+        }
+
+        destination[length] = 0;
+    }
+
+    bool allChannelsGiven (float* const* channels, int count) noexcept
+    {
+        if (channels == nullptr)
+            return count == 0;
+
+        for (int c = 0; c < count; ++c)
+            if (channels[c] == nullptr)
+                return false;
+
+        return true;
+    }
+}
+
+JuceVSTWrapper::JuceVSTWrapper (HostCallback hostCallback, std::unique_ptr<AudioFilterBase> processor,
+                                const PluginIdentity& pluginIdentity)
+    : AudioEffectX (hostCallback, processor->getNumPrograms(), processor->getNumParameters()),
+      identity (pluginIdentity),
+      filter (std::move (processor))
+{
+    filter->setChannelCounts (2, 2);
+    filter->setHostLink (this);
+
+    effect.flags = effectFlags;
+    effect.uniqueID = identity.uniqueId;
+    effect.numInputs = filter->getNumInputChannels();
+    effect.numOutputs = filter->getNumOutputChannels();
+    effect.initialDelay = 0;
+}
+
+JuceVSTWrapper::~JuceVSTWrapper()
+{
+    // The processor goes on the message thread, as it was made: no timer
+    // callback or change broadcast delivery can run meanwhile.
+    const FrameRuntime::HostDrivenLoop onThisThread;
+
+    stopTimer();
+    closeEditor();
+    filter.reset();
+    chunkMemory.reset();
+}
+
+//==============================================================================
+bool JuceVSTWrapper::getCurrentPositionInfo (HostPositionInfo& info)
+{
+    const auto record = callHost (audioMasterGetTime, 0, timeInfoRequestMask);
+    return positionInfoFromTimeRecord (reinterpret_cast<const VstTimeInfo*> (record), info);
+}
+
+void JuceVSTWrapper::informHostOfParameterChange (int index, float newValue)
+{
+    filter->setParameter (index, newValue);
+    callHost (audioMasterAutomate, index, 0, nullptr, newValue);
+}
+
+//==============================================================================
+void JuceVSTWrapper::process (float**, float**, int32_t)
+{
+    // The accumulating call is not offered: the host's outputs stay as they are.
+}
+
+void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t sampleFrames)
+{
+    if (! processing.load (std::memory_order_relaxed))
+        resume();
+
+    const int numInputs = filter->getNumInputChannels();
+    const int numOutputs = filter->getNumOutputChannels();
+
+    if (sampleFrames <= 0 || ! allChannelsGiven (inputs, numInputs) || ! allChannelsGiven (outputs, numOutputs))
+        return;
+
+    // Both buffers refer to the host's arrays; up to 32 channels need no allocation.
+    juce::AudioBuffer<float> input (inputs, numInputs, sampleFrames);
+    juce::AudioBuffer<float> output (outputs, numOutputs, sampleFrames);
+
+    {
+        const juce::ScopedLock processingLock (filter->getCallbackLock());
+        filter->processBlock (input, output, false, midiEvents);
+    }
+
+    if (! midiEvents.isEmpty())
+        midiEvents.clear();
+}
+
+void JuceVSTWrapper::setParameter (int32_t index, float value) { filter->setParameter (index, value); }
+
+float JuceVSTWrapper::getParameter (int32_t index) { return filter->getParameter (index); }
+
+//==============================================================================
+void JuceVSTWrapper::open()
+{
+    startTimer (adapterTimerMilliseconds);
+}
+
+void JuceVSTWrapper::setProgram (int32_t program) { filter->setCurrentProgram (program); }
+
+int32_t JuceVSTWrapper::getProgram() { return filter->getCurrentProgram(); }
+
+void JuceVSTWrapper::setProgramName (const char* name)
+{
+    const auto length = ::strnlen (name, (size_t) kVstMaxProgNameLen);
+    filter->changeProgramName (filter->getCurrentProgram(), juce::String::fromUTF8 (name, (int) length));
+}
+
+void JuceVSTWrapper::getProgramName (char* text)
+{
+    copyText (text, filter->getProgramName (filter->getCurrentProgram()), kVstMaxProgNameLen);
+}
+
+void JuceVSTWrapper::getParameterLabel (int32_t, char* text) { text[0] = 0; }
+
+void JuceVSTWrapper::getParameterDisplay (int32_t index, char* text)
+{
+    copyText (text, filter->getParameterText (index), kVstMaxDisplayLen);
+}
+
+void JuceVSTWrapper::getParameterName (int32_t index, char* text)
+{
+    copyText (text, filter->getParameterName (index), kVstMaxParamStrLen);
+}
+
+void JuceVSTWrapper::setSampleRate (float newRate)
+{
+    hostSampleRate.store (newRate, std::memory_order_relaxed);
+}
+
+void JuceVSTWrapper::setBlockSize (int32_t newSize)
+{
+    hostBlockSize.store (newSize, std::memory_order_relaxed);
+}
+
+void JuceVSTWrapper::resume()
+{
+    processing.store (true, std::memory_order_relaxed);
+
+    double sampleRate = (double) hostSampleRate.load (std::memory_order_relaxed);
+    if (! (sampleRate > 0.0))
+        sampleRate = fallbackSampleRate;
+
+    filter->setPlayConfiguration (sampleRate, hostBlockSize.load (std::memory_order_relaxed));
+    filter->prepareToPlay (filter->getSampleRate(), filter->getBlockSize());
+    midiEvents.clear();
+}
+
+void JuceVSTWrapper::suspend()
+{
+    filter->releaseResources();
+    midiEvents.clear();
+    processing.store (false, std::memory_order_relaxed);
+}
+
+//==============================================================================
+// Editor hosting. An editor frame will own the processor's editor, hold a
+// FrameRuntime::HostDrivenLoop while it exists, and be built here. Until then
+// an editor cannot be shown: requests 13 and 14 fail and change nothing, and
+// an editor a processor offers goes back at once.
+bool JuceVSTWrapper::makeEditorFrame()
+{
+    const std::unique_ptr<AudioFilterEditor> editor (filter->createEditor());
+    return false;
+}
+
+void JuceVSTWrapper::closeEditor()
+{
+}
+
+intptr_t JuceVSTWrapper::editGetRect (ERect** rect)
+{
+    const juce::MessageManagerLock messageThreadLock;
+
+    if (! makeEditorFrame())
+        return 0;
+
+    *rect = &editorRect;
+    return reinterpret_cast<intptr_t> (&editorRect);
+}
+
+intptr_t JuceVSTWrapper::editOpen (void*)
+{
+    const juce::MessageManagerLock messageThreadLock;
+
+    closeEditor();
+    return makeEditorFrame() ? 1 : 0;
+}
+
+void JuceVSTWrapper::editClose()
+{
+    const juce::MessageManagerLock messageThreadLock;
+    closeEditor();
+}
+
+void JuceVSTWrapper::editIdle()
+{
+    FrameRuntime::runDueTimersAndMessages();
+}
+
+//==============================================================================
+int32_t JuceVSTWrapper::getChunk (void** data)
+{
+    const juce::MessageManagerLock messageThreadLock;
+
+    chunkMemory.reset();
+    filter->getStateInformation (chunkMemory);
+    *data = chunkMemory.getData();
+    chunkTime = juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter());
+    return (int32_t) chunkMemory.getSize();
+}
+
+void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
+{
+    const juce::MessageManagerLock messageThreadLock;
+
+    // Some hosts hand back the very chunk we gave them: it is freed only once
+    // the restore has read it.
+    juce::MemoryBlock previousChunk;
+    previousChunk.swapWith (chunkMemory);
+    chunkTime = 0;
+
+    if (byteSize > 0 && data != nullptr)
+        filter->setStateInformation (data, byteSize);
+}
+
+void JuceVSTWrapper::timerCallback()
+{
+    releaseExpiredChunk();
+}
+
+void JuceVSTWrapper::releaseExpiredChunk()
+{
+    // The difference of two counter readings stays right across the
+    // counter's wrap-around.
+    if (chunkTime != 0 && juce::Time::getApproximateMillisecondCounter() - chunkTime > chunkHoldMilliseconds)
+    {
+        chunkTime = 0;
+        chunkMemory.reset();
+    }
+}
+
+//==============================================================================
+bool JuceVSTWrapper::getProgramNameIndexed (int32_t index, char* text)
+{
+    if (index < 0 || index >= getNumPrograms())
+        return false;
+
+    copyText (text, filter->getProgramName (index), kVstMaxProgNameLen);
+    return true;
+}
+
+bool JuceVSTWrapper::getEffectName (char* text)
+{
+    tavrel::vst::copyText (text, identity.effectName, kVstMaxEffectNameLen);
+    return true;
+}
+
+bool JuceVSTWrapper::getVendorString (char* text)
+{
+    tavrel::vst::copyText (text, identity.vendor, kVstMaxVendorStrLen);
+    return true;
+}
+
+bool JuceVSTWrapper::getProductString (char* text)
+{
+    tavrel::vst::copyText (text, identity.effectName, kVstMaxProductStrLen);
+    return true;
+}
+
+int32_t JuceVSTWrapper::getVendorVersion() { return identity.vendorVersion; }
+
+int32_t JuceVSTWrapper::canDo (const char* text)
+{
+    static constexpr struct { const char* text; int32_t reply; } replies[] = {
+        { "receiveVstEvents", -1 },
+        { "receiveVstMidiEvents", -1 },
+        { "sendVstEvents", -1 },
+        { "sendVstMidiEvent", -1 },
+        { "receiveVstTimeInfo", 1 },
+        { "conformsToWindowRules", 1 }
+    };
+
+    for (const auto& entry : replies)
+        if (std::strcmp (text, entry.text) == 0)
+            return entry.reply;
+
+    return 0;
+}
+
+//==============================================================================
+AEffect* createEffect (HostCallback hostCallback, const PluginIdentity& identity) noexcept
+{
+    if (hostCallback == nullptr || hostCallback (nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+        return nullptr;
+
+    try
+    {
+        // Keeps the framework up while the processor is made, even if that
+        // fails, and makes it on the message thread, like everything of it.
+        const FrameRuntime::Reference entryReference;
+        const FrameRuntime::HostDrivenLoop onThisThread;
+
+        auto processor = identity.createProcessor();
+        if (processor == nullptr)
+            return nullptr;
+
+        return (new JuceVSTWrapper (hostCallback, std::move (processor), identity))->getAeffect();
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
+} // namespace tavrel::vst

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "AudioEffectX.h"
+#include "AudioFilterBase.h"
+#include "FrameRuntime.h"
+
+#include <juce_events/juce_events.h>
+
+#include <atomic>
+#include <memory>
+
+namespace tavrel::vst
+{
+
+// Who a plug-in is to its host, and how its processor is made.
+struct PluginIdentity
+{
+    const char* effectName;
+    const char* vendor;
+    int32_t uniqueId;
+    int32_t vendorVersion;
+    std::unique_ptr<AudioFilterBase> (*createProcessor)();
+};
+
+// The adapter between a host and one processor: it owns the processor, speaks
+// the host's requests, and is the processor's host link.
+class JuceVSTWrapper : public AudioEffectX,
+                       public AudioFilterBase::FilterNativeCallbacks,
+                       private juce::Timer
+{
+public:
+    // How long a chunk handed to the host stays valid; hosts copy it at once.
+    static constexpr juce::uint32 chunkHoldMilliseconds = 2000;
+
+    JuceVSTWrapper (HostCallback hostCallback, std::unique_ptr<AudioFilterBase> processor,
+                    const PluginIdentity& identity);
+
+    // On effClose: stops the timer, closes the editor, then destroys the
+    // processor and the chunk.
+    ~JuceVSTWrapper() override;
+
+    AudioFilterBase& getFilter() const noexcept { return *filter; }
+
+    // Whether the chunk of the last effGetChunk is still held.
+    bool holdsChunk() const noexcept { return chunkTime != 0; }
+
+    // FilterNativeCallbacks
+    bool getCurrentPositionInfo (HostPositionInfo& info) override;
+    void informHostOfParameterChange (int index, float newValue) override;
+
+    // Audio and parameter entry points.
+    void process (float** inputs, float** outputs, int32_t sampleFrames) override;
+    void processReplacing (float** inputs, float** outputs, int32_t sampleFrames) override;
+    void setParameter (int32_t index, float value) override;
+    float getParameter (int32_t index) override;
+
+protected:
+    void open() override;
+    void setProgram (int32_t program) override;
+    int32_t getProgram() override;
+    void setProgramName (const char* name) override;
+    void getProgramName (char* text) override;
+    void getParameterLabel (int32_t index, char* text) override;
+    void getParameterDisplay (int32_t index, char* text) override;
+    void getParameterName (int32_t index, char* text) override;
+    void setSampleRate (float newRate) override;
+    void setBlockSize (int32_t newSize) override;
+    void suspend() override;
+    void resume() override;
+    intptr_t editGetRect (ERect** rect) override;
+    intptr_t editOpen (void* parentWindow) override;
+    void editClose() override;
+    void editIdle() override;
+    int32_t getChunk (void** data) override;
+    void setChunk (const void* data, int32_t byteSize) override;
+
+    bool getProgramNameIndexed (int32_t index, char* text) override;
+    bool getEffectName (char* text) override;
+    bool getVendorString (char* text) override;
+    bool getProductString (char* text) override;
+    int32_t getVendorVersion() override;
+    int32_t canDo (const char* text) override;
+
+private:
+    void timerCallback() override;
+    void releaseExpiredChunk();
+
+    bool makeEditorFrame();
+    void closeEditor();
+
+    // Declared first: the framework outlives everything below.
+    FrameRuntime::Reference runtime;
+    const PluginIdentity identity;
+    std::unique_ptr<AudioFilterBase> filter;
+
+    // Set by the host's requests, read by a resume, which may be the implicit
+    // one of a block on the audio thread.
+    std::atomic<float> hostSampleRate { 44100.0f };
+    std::atomic<int32_t> hostBlockSize { 1024 };
+    std::atomic<bool> processing { false };
+    juce::MidiBuffer midiEvents; // the plug-ins take no events; always empty
+
+    // Used on the message thread only, or under its lock.
+    juce::MemoryBlock chunkMemory;
+    juce::uint32 chunkTime = 0;
+    ERect editorRect {};
+};
+
+// The entry point's work for a plug-in: no effect without a host callback or
+// when the host reports version 0, nor when the processor or adapter cannot
+// be made.
+AEffect* createEffect (HostCallback hostCallback, const PluginIdentity& identity) noexcept;
+
+} // namespace tavrel::vst
+
+// Defines the library's exports for one plug-in identity: `main`, and
+// `VSTPluginMain`, which Linux hosts look for as well.
+#define TAVREL_VST_ENTRY_POINTS(pluginIdentity)                                                              \
+    extern "C" __attribute__ ((visibility ("default"))) tavrel::vst::AEffect*                                \
+        tavrelVstMain (tavrel::vst::HostCallback hostCallback) asm ("main");                                 \
+    extern "C" __attribute__ ((visibility ("default"))) tavrel::vst::AEffect*                                \
+        VSTPluginMain (tavrel::vst::HostCallback hostCallback);                                              \
+    tavrel::vst::AEffect* tavrelVstMain (tavrel::vst::HostCallback hostCallback)                             \
+    {                                                                                                        \
+        return tavrel::vst::createEffect (hostCallback, pluginIdentity);                                     \
+    }                                                                                                        \
+    tavrel::vst::AEffect* VSTPluginMain (tavrel::vst::HostCallback hostCallback)                             \
+    {                                                                                                        \
+        return tavrel::vst::createEffect (hostCallback, pluginIdentity);                                     \
+    }

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "AudioFilterEditor.h"
+
+#include <juce_events/juce_events.h>
+
+#include <array>
+
+namespace tavrel
+{
+
+// An editor that is never shown: it watches its processor's change broadcasts
+// and, whenever a mode toggle or "Mode" has changed since it last looked,
+// writes the whole radio group back through the host-notifying write. The
+// processor's own write rules change toggles nobody wrote; this is how the
+// host's automation learns of them, with or without an open editor.
+//
+// Lives on the message thread; the processor creates it after its change
+// broadcaster and destroys it before.
+class CEventListener : public juce::ChangeListener,
+                       public AudioFilterEditor
+{
+public:
+    static constexpr int largestParameterCount = 20;
+
+    // What differs between the plug-ins. The "Mode" index equals the number of
+    // toggles in front of it, and "Mode" holds k / modeIndex for toggle k.
+    struct Variant
+    {
+        int parameterCount;
+        int modeIndex;
+        std::array<int, 2> followUps; // announced after the group, as on/off
+        int followUpCount;
+    };
+
+    static const Variant slicer; // 20 parameters, toggles 0..13, "Hold" and "Reverse" after
+    static const Variant looper; // 9 parameters, buttons 0..2
+
+    CEventListener (AudioFilterBase& processor, juce::ChangeBroadcaster& processorBroadcaster,
+                    const Variant& variant);
+    ~CEventListener() override;
+
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+
+private:
+    bool readParametersIntoMirror();
+    int selectedToggle() const;
+    void announceGroup (int selected);
+    void rememberAnnouncement (int selected);
+
+    juce::ChangeBroadcaster& broadcaster;
+    const Variant& constants;
+    std::array<float, largestParameterCount> mirror;
+
+    JUCE_DECLARE_NON_COPYABLE (CEventListener)
+};
+
+} // namespace tavrel

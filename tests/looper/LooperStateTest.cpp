@@ -1,0 +1,70 @@
+// The looper's parameter set as a host stores it in a project and gives it
+// back.
+#include "LooperFilter.h"
+
+#include <gtest/gtest.h>
+
+using tavrel::LooperFilter;
+using tavrel::LooperParameters;
+
+namespace
+{
+
+std::string chunkText (const juce::MemoryBlock& chunk)
+{
+    return std::string (static_cast<const char*> (chunk.getData()) + 8, chunk.getSize() - 10);
+}
+
+TEST (LooperState, ANewLooperSavesA170ByteChunk)
+{
+    LooperFilter looper;
+    juce::MemoryBlock chunk;
+    looper.getStateInformation (chunk);
+
+    ASSERT_EQ (chunk.getSize(), 170u);
+    const auto* bytes = static_cast<const uint8_t*> (chunk.getData());
+    const uint8_t header[] = { 0x56, 0x43, 0x32, 0x21, 0xA0, 0x00, 0x00, 0x00 };
+    EXPECT_TRUE (std::equal (header, header + 8, bytes));
+    EXPECT_EQ (bytes[168], 0);
+    EXPECT_EQ (chunkText (chunk),
+               "<QVPLUGINSETTINGS QVParam0=\"0\" QVParam1=\"0\" QVParam2=\"0\" QVParam3=\"0\" QVParam4=\"0\""
+               " QVParam5=\"0.5\" QVParam6=\"0.5\" QVParam7=\"0.333333343\" QVParam8=\"0.449999988\"/>");
+}
+
+TEST (LooperState, RestoreBringsBackEveryValueAndTheSelection)
+{
+    LooperFilter source;
+    source.setParameter (LooperParameters::alternatingButton, 1.0f);
+    source.setParameter (LooperParameters::startIndex, 0.25f);
+    source.setParameter (LooperParameters::loopSizeIndex, 0.1f);
+    source.setParameter (LooperParameters::modulationIndex, 0.8f);
+    source.setParameter (LooperParameters::sliceSizeIndex, 1.0f);
+    source.setParameter (LooperParameters::trimIndex, 0.7f);
+    juce::MemoryBlock chunk;
+    source.getStateInformation (chunk);
+
+    LooperFilter restored;
+    restored.setStateInformation (chunk.getData(), (int) chunk.getSize());
+    for (int i = 0; i < LooperParameters::count; ++i)
+        EXPECT_EQ (restored.getParameter (i), source.getParameter (i)) << i;
+    EXPECT_EQ (restored.parameters().selection.load(), 2);
+    EXPECT_EQ (restored.parameters().pendingDivision.load(), 64u);
+    EXPECT_EQ (restored.parameters().pendingTrimMs.load(), 20);
+}
+
+TEST (LooperState, UnreadableChunksChangeNothing)
+{
+    LooperFilter looper;
+    looper.setParameter (LooperParameters::loopButton, 1.0f);
+    const std::string garbage = "VC2!\xff\xff\xff\xff<QVPLUGINSETTINGS QVParam1=\"0\"/>";
+    const std::string otherName = std::string ("VC2!\x14\0\0\0", 8) + "<OTHER QVParam1=\"0\"/>";
+
+    looper.setStateInformation (garbage.data(), (int) garbage.size());
+    looper.setStateInformation (otherName.data(), (int) otherName.size());
+    looper.setStateInformation (nullptr, 0);
+    looper.setStateInformation (garbage.data(), -5);
+    EXPECT_EQ (looper.getParameter (LooperParameters::loopButton), 1.0f);
+    EXPECT_EQ (looper.parameters().selection.load(), 1);
+}
+
+} // namespace
