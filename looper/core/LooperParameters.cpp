@@ -1,4 +1,5 @@
 #include "LooperParameters.h"
+#include "dsp/ParameterValues.h"
 
 #include <cmath>
 
@@ -23,24 +24,6 @@ namespace
     // Below this a loop "Size" is kept as written, above it snaps to eighths.
     constexpr float smallestSnappedSize = 0.25f;
     constexpr float smallestLoopSize = 0.01f;
-
-    float sanitised (float value) noexcept
-    {
-        if (! std::isfinite (value))
-            return 0.0f;
-        return std::fmin (1.0f, std::fmax (0.0f, value));
-    }
-
-    // floor(v * steps + 0.5): the nearest of steps + 1 positions.
-    int nearestStep (float value, int steps) noexcept
-    {
-        return (int) std::floor ((double) value * steps + 0.5);
-    }
-
-    int32_t trimMsFor (float value) noexcept
-    {
-        return (int32_t) std::floor ((double) value * 100.0 - 49.5);
-    }
 
     bool isCentred (float modulation) noexcept
     {
@@ -78,7 +61,7 @@ bool LooperParameters::write (int index, float value) noexcept
     if (! isValidIndex (index))
         return false;
 
-    value = sanitised (value);
+    value = sanitisedParameterValue (value);
 
     if (index < buttonCount)
         return writeModeButton (index, value);
@@ -162,7 +145,7 @@ void LooperParameters::writeLoopOrGrid (int index, float value) noexcept
         }
         case trimIndex:
             store (index, value);
-            pendingTrimMs.store (trimMsFor (value), std::memory_order_relaxed);
+            pendingTrimMs.store (trimMsForValue (value), std::memory_order_relaxed);
             break;
         default:
             break;
@@ -205,7 +188,7 @@ std::string LooperParameters::text (int index) const
         case trimIndex:
             // From the stored value: a new processor shows "-5 ms" although no
             // "Trim" write has happened yet.
-            return signedText (trimMsFor (value), value > 0.5f, " ms");
+            return signedText (trimMsForValue (value), value > 0.5f, " ms");
         default:
             return value > 0.5f ? "On" : "Off";
     }

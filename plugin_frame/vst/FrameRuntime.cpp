@@ -1,5 +1,7 @@
 #include "FrameRuntime.h"
 
+#include "ChangeAnnouncer.h"
+
 #include <juce_events/juce_events.h>
 
 #include <memory>
@@ -134,6 +136,11 @@ void FrameRuntime::runDueTimersAndMessages()
     auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
     if (messageManager == nullptr)
         return;
+
+    // Parameter writes from threads other than the message thread wait for a
+    // timer to post their change broadcasts; post them now, so that what is
+    // delivered below includes them.
+    ChangeAnnouncer::postAllPending();
 
     if (messageManager->isThisTheMessageThread())
     {

@@ -1,4 +1,5 @@
 #include "SlicerParameters.h"
+#include "dsp/ParameterValues.h"
 
 #include <cmath>
 
@@ -16,27 +17,9 @@ namespace
     // Shown by "Mode" at its top position, which has no toggle of its own.
     constexpr const char* topModeText = "Live Slices";
 
-    float sanitised (float value) noexcept
-    {
-        if (! std::isfinite (value))
-            return 0.0f;
-        return std::fmin (1.0f, std::fmax (0.0f, value));
-    }
-
-    // floor(v * steps + 0.5): the nearest of steps + 1 positions.
-    int nearestStep (float value, int steps) noexcept
-    {
-        return (int) std::floor ((double) value * steps + 0.5);
-    }
-
     const char* onOff (bool on) noexcept { return on ? "On" : "Off"; }
 
     bool isValidIndex (int index) noexcept { return index >= 0 && index < SlicerParameters::count; }
-}
-
-int32_t trimMsForValue (float value) noexcept
-{
-    return (int32_t) std::floor ((double) value * 100.0 - 49.5);
 }
 
 SlicerParameters::SlicerParameters()
@@ -53,7 +36,7 @@ bool SlicerParameters::write (int index, float value) noexcept
     if (! isValidIndex (index))
         return false;
 
-    value = sanitised (value);
+    value = sanitisedParameterValue (value);
 
     if (index <= lastToggle)
         return writeModeToggle (index, value);

@@ -72,7 +72,4 @@ private:
 constexpr float oneFourteenth = 0.0714285746f;
 constexpr float oneThird = 0.333333343f;
 
-// Milliseconds of trim for a "Trim" value: floor(v * 100 - 49.5), -50..+50.
-int32_t trimMsForValue (float value) noexcept;
-
 } // namespace tavrel

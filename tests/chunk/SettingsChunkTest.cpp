@@ -2,6 +2,7 @@
 // round trip, and every kind of damaged or foreign chunk a host may hand back.
 #include "ParameterState.h"
 #include "SettingsChunk.h"
+#include "dsp/ParameterValues.h"
 #include "SlicerFilter.h"
 
 #include <gtest/gtest.h>

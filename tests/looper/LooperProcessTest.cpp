@@ -25,7 +25,7 @@ float fadeInGain (int k) { return fades.gainAfterSamples (k + 2); }
 
 // Boundaries show in a wet output as a voice starting on live input: a silent
 // sample (the previous voice ended) and then the fade-in.
-std::vector<size_t> boundariesIn (const LoopSignal& in, const LoopSignal& out, size_t from = 0)
+std::vector<size_t> boundariesIn (const StereoSignal& in, const StereoSignal& out, size_t from = 0)
 {
     std::vector<size_t> found;
     for (size_t t = from; t + 2 < in.size(); ++t)
@@ -43,7 +43,7 @@ void startLoopingOnTheBeat (LooperRig& rig, int button = LooperParameters::loopB
     rig.select (button);
     rig.looper.setParameter (LooperParameters::trimIndex, 0.5f);
     rig.play (120.0);
-    rig.process (LoopSignal (bar, 0.25f));
+    rig.process (StereoSignal (bar, 0.25f));
     rig.play (120.0, 0.0);
 }
 
@@ -51,7 +51,7 @@ TEST (LooperProcess, GridAt120BpmHasQuarterBarSlicesAndAOneBarRing)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    const auto in = LoopSignal::ramp (2 * bar);
+    const auto in = loopRamp (2 * bar);
     const auto out = rig.process (in, 441);
 
     EXPECT_EQ (rig.looper.engineState().sliceLengthInForce(), 22050);
@@ -64,7 +64,7 @@ TEST (LooperProcess, LoopModePlaysTheFirstHalfOfEachBeatLiveThenRepeatsIt)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    const auto in = LoopSignal::ramp (2 * bar);
+    const auto in = loopRamp (2 * bar);
     const auto out = rig.process (in, 512);
 
     for (size_t t = 0; t < in.size(); ++t)
@@ -109,7 +109,7 @@ TEST (LooperProcess, TrimShiftsTheGridBySamplesRoundedDown)
     LooperRig rig;
     rig.select (LooperParameters::loopButton);
     rig.play (120.0);
-    const auto in = LoopSignal::ramp (bar + 1000);
+    const auto in = loopRamp (bar + 1000);
 
     // +5 ms (220 samples), written now, takes over at the first boundary, which
     // therefore comes again 441 samples later.
@@ -122,7 +122,7 @@ TEST (LooperProcess, DivisionChangesWaitForTheNextBoundaryOfTheCurrentGrid)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    const auto in = LoopSignal::ramp (3 * bar);
+    const auto in = loopRamp (3 * bar);
 
     const auto out = rig.process (in, 500, [&] (size_t start)
     {
@@ -148,7 +148,7 @@ TEST (LooperProcess, DivisionChangesWaitForTheNextBoundaryOfTheCurrentGrid)
 
 TEST (LooperProcess, StoppedTransportIsSilentUnlessBypassedAndRecordsNothing)
 {
-    const LoopSignal in (4000, 0.5f);
+    const StereoSignal in (4000, 0.5f);
 
     LooperRig looping;
     looping.select (LooperParameters::loopButton);
@@ -172,7 +172,7 @@ TEST (LooperProcess, SwitchingFromLoopToBypassKeepsLoopingUntilTheNextBoundary)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    const auto in = LoopSignal::ramp (bar);
+    const auto in = loopRamp (bar);
     const size_t switchAt = 37000; // a block start
 
     const auto out = rig.process (in, 500, [&] (size_t start)
@@ -198,7 +198,7 @@ TEST (LooperProcess, BypassToLoopSendsThePlainVoiceAtOnce)
     LooperRig rig;
     rig.looper.setParameter (LooperParameters::trimIndex, 0.5f);
     rig.play (120.0);
-    const auto in = LoopSignal::ramp (bar);
+    const auto in = loopRamp (bar);
     const auto out = rig.process (in, 500, [&] (size_t start)
     {
         if (start == 30000)
@@ -216,7 +216,7 @@ TEST (LooperProcess, BypassToLoopSendsThePlainVoiceAtOnce)
 
 TEST (LooperProcess, AMonoInputIsProcessedAsTwoIdenticalChannels)
 {
-    const auto stereoIn = LoopSignal::ramp (bar, 0.0f);
+    const auto stereoIn = loopRamp (bar, 0.0f);
 
     LooperRig stereo;
     startLoopingOnTheBeat (stereo);
@@ -248,7 +248,7 @@ TEST (LooperProcess, HostPositionJumpCutsTheRunningVoiceAtTheNewBoundary)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    const auto in = LoopSignal::ramp (bar);
+    const auto in = loopRamp (bar);
     const size_t jumpAt = 27000; // a block start, 4950 samples into the second beat
 
     const auto out = rig.process (in, 500, [&] (size_t start)
@@ -278,7 +278,7 @@ TEST (LooperProcess, ATempoWithoutAGridRecordsNothingAndOutputsSilence)
             rig.select (button);
             rig.looper.setParameter (LooperParameters::sliceSizeIndex, 1.0f);
             rig.play (bpm);
-            const LoopSignal in (3000, 0.5f);
+            const StereoSignal in (3000, 0.5f);
             const auto out = rig.process (in);
 
             for (size_t t = 0; t < in.size(); ++t)
@@ -302,7 +302,7 @@ TEST (LooperProcess, TinyAndHugeGridsStayInsideTheRings)
         rig.select (LooperParameters::alternatingButton);
         rig.looper.setParameter (LooperParameters::modulationIndex, 0.0f);
         rig.play (bpm, 1.2345);
-        const auto in = LoopSignal::ramp (20000);
+        const auto in = loopRamp (20000);
         const auto out = rig.process (in, 256, [&] (size_t start)
         {
             rig.looper.setParameter (LooperParameters::sliceSizeIndex, (float) ((start / 256) % 7) / 6.0f);
@@ -322,7 +322,7 @@ TEST (LooperProcess, ABarLongerThanTheRingUsesTheWholeRing)
     LooperRig rig;
     startLoopingOnTheBeat (rig);
     rig.play (3.0);
-    const auto in = LoopSignal::ramp (3528000 + 1000);
+    const auto in = loopRamp (3528000 + 1000);
     const auto out = rig.process (in, 4096);
 
     EXPECT_EQ (rig.looper.engineState().ringLengthInForce(), 2646000u);
@@ -347,7 +347,7 @@ TEST (LooperProcess, VoicesStayWithTheLiveInputWhenTheBarIsNotAWholeNumberOfSamp
         rig.looper.setParameter (LooperParameters::trimIndex, 0.5f);
         const double bpm = 60.0 * 44100.0 * 4.0 / 88200.5;
         rig.play (bpm);
-        const auto in = LoopSignal::ramp (6 * bar);
+        const auto in = loopRamp (6 * bar);
         const auto out = rig.process (in, blockSize);
 
         // Live stretches: full gain, well inside the first half of each slice.
@@ -386,7 +386,7 @@ TEST (LooperProcess, BuffersWithoutChannelsOrSamplesAreHarmless)
     rig.looper.processBlock (empty, empty, false, midi);
 
     // The grid carries on as before.
-    const auto in = LoopSignal::ramp (beat);
+    const auto in = loopRamp (beat);
     const auto result = rig.process (in);
     EXPECT_EQ (boundariesIn (in, result).front(), 0u);
 }
@@ -395,7 +395,7 @@ TEST (LooperProcess, ResourceReleaseClearsTheRecording)
 {
     LooperRig rig;
     startLoopingOnTheBeat (rig);
-    rig.process (LoopSignal (bar, 0.5f));
+    rig.process (StereoSignal (bar, 0.5f));
     const float* ring = rig.looper.engineState().recording().left();
     EXPECT_EQ (ring[100], 0.5f);
 

@@ -15,9 +15,9 @@ TEST (LooperRealtime, BlockProcessNeitherAllocatesNorLocksInAnySelection)
 {
     LooperRig rig;
     rig.play (137.0);
-    rig.process (LoopSignal (777, 0.25f)); // first touch of everything outside the guard
+    rig.process (StereoSignal (777, 0.25f)); // first touch of everything outside the guard
 
-    LoopSignal in (40000, 0.5f), out (40000);
+    StereoSignal in (40000, 0.5f), out (40000);
     float* inputs[] = { in.left.data(), in.right.data() };
     float* outputs[] = { out.left.data(), out.right.data() };
     juce::AudioBuffer<float> inBuffer (inputs, 2, 40000), outBuffer (outputs, 2, 40000);

@@ -1,82 +1,18 @@
 #pragma once
 
-// Drives a LooperFilter as the frame does, block by block, with a fake host
-// whose transport advances with the samples played.
-
-#include "FakeHost.h"
 #include "LooperFilter.h"
-
-#include <algorithm>
-#include <functional>
-#include <vector>
+#include "ProcessorRig.h"
 
 namespace tavrel::test
 {
 
-struct LoopSignal
+// The looper's tests take a ramp whose right channel sits half a step above
+// the left, so that the two rings can be told apart.
+inline StereoSignal loopRamp (size_t length, float rightOffset = 0.5f) { return StereoSignal::ramp (length, rightOffset); }
+
+struct LooperRig : ProcessorRig<LooperFilter>
 {
-    std::vector<float> left, right;
-
-    explicit LoopSignal (size_t length = 0, float value = 0.0f) : left (length, value), right (length, value) {}
-
-    size_t size() const { return left.size(); }
-
-    // Each sample holds its own index + 1, so an output sample at full gain
-    // tells which recorded sample a voice read.
-    static LoopSignal ramp (size_t length, float rightOffset = 0.5f)
-    {
-        LoopSignal s (length);
-        for (size_t i = 0; i < length; ++i)
-        {
-            s.left[i] = (float) (i + 1);
-            s.right[i] = (float) (i + 1) + rightOffset;
-        }
-        return s;
-    }
-};
-
-class LooperRig
-{
-public:
-    LooperRig() : host (looper) {}
-
-    void play (double bpm, double startSeconds = 0.0)
-    {
-        host.play (bpm, startSeconds);
-        songPosition = startSeconds * sampleRate;
-    }
-
-    void stop() { host.position.isPlaying = false; }
-    void loseTimeInfo() { host.hasPosition = false; }
-
-    // Processes the signal in blocks; the song position follows the samples
-    // while the transport plays. Calls `beforeBlock` with the block's first
-    // sample index.
-    LoopSignal process (const LoopSignal& input, int blockSize = 512,
-                        const std::function<void (size_t)>& beforeBlock = {})
-    {
-        LoopSignal output (input.size());
-        LoopSignal work = input;
-
-        for (size_t start = 0; start < input.size(); start += (size_t) blockSize)
-        {
-            if (beforeBlock)
-                beforeBlock (start);
-
-            const int n = (int) std::min ((size_t) blockSize, input.size() - start);
-            host.position.timeInSeconds = songPosition / sampleRate;
-
-            float* in[] = { work.left.data() + start, work.right.data() + start };
-            float* out[] = { output.left.data() + start, output.right.data() + start };
-            juce::AudioBuffer<float> inBuffer (in, 2, n), outBuffer (out, 2, n);
-            juce::MidiBuffer midi;
-            looper.processBlock (inBuffer, outBuffer, false, midi);
-
-            if (host.hasPosition && host.position.isPlaying)
-                songPosition += n;
-        }
-        return output;
-    }
+    LooperFilter& looper = processor;
 
     // Selects a mode as a host does, and lets the hidden listener settle.
     void select (int button)
@@ -85,11 +21,6 @@ public:
         for (int i = 0; i < 3; ++i)
             looper.dispatchPendingMessages();
     }
-
-    LooperFilter looper;
-    FakeHostLink host;
-    double sampleRate = 44100.0;
-    double songPosition = 0.0;
 };
 
 } // namespace tavrel::test

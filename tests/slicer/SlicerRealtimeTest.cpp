@@ -1,9 +1,12 @@
 // The block process runs on the host's audio thread: it must not allocate or
 // take a lock, whatever the mode and whatever changes at its boundaries.
+#include "MessageLoop.h"
 #include "RealtimeGuard.h"
 #include "SlicerRig.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace tavrel;
 using namespace tavrel::test;
@@ -43,6 +46,42 @@ TEST (SlicerRealtime, BlockProcessNeitherAllocatesNorLocksInAnyMode)
             EXPECT_EQ (guard.locks(), 0) << "mode " << mode;
         }
     }
+}
+
+struct BroadcastCounter : juce::ChangeListener
+{
+    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
+    int count = 0;
+};
+
+TEST (SlicerRealtime, ParameterWritesOffTheMessageThreadOnlyRaiseAFlagThatIsPostedLater)
+{
+    SlicerFilter slicer;
+    BroadcastCounter listener;
+    slicer.addChangeListener (&listener);
+
+    int allocations = -1, locks = -1;
+    std::thread audioThread ([&]
+    {
+        RealtimeGuard guard;
+        slicer.setParameter (3, 1.0f);                             // radio group
+        slicer.setParameter (SlicerParameters::sizeIndex, 0.75f);  // grid
+        slicer.getParameter (3);
+        allocations = guard.allocations();
+        locks = guard.locks();
+    });
+    audioThread.join();
+
+    EXPECT_EQ (allocations, 0);
+    EXPECT_EQ (locks, 0);
+    EXPECT_EQ (slicer.getParameter (3), 1.0f) << "the write itself took effect at once";
+
+    slicer.dispatchPendingMessages();
+    EXPECT_EQ (listener.count, 0) << "nothing posted from the audio thread";
+
+    // A timer on the message thread posts it a few milliseconds later.
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return listener.count > 0; }));
+    slicer.removeChangeListener (&listener);
 }
 
 TEST (SlicerRealtime, GuardSeesAllocationsAndLocks)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace tavrel
+{
+
+// How both plug-ins read a value written to one of their parameters.
+
+// Hosts send values in [0, 1]; anything else is clamped, and a value that is
+// not a number counts as 0.
+inline float sanitisedParameterValue (float value) noexcept
+{
+    if (! std::isfinite (value))
+        return 0.0f;
+    return std::fmin (1.0f, std::fmax (0.0f, value));
+}
+
+// The nearest of steps + 1 positions: floor(v * steps + 0.5).
+inline int nearestStep (float value, int steps) noexcept
+{
+    return (int) std::floor ((double) value * steps + 0.5);
+}
+
+// Milliseconds of trim for a "Trim" value: floor(v * 100 - 49.5), -50..+50.
+inline int32_t trimMsForValue (float value) noexcept
+{
+    return (int32_t) std::floor ((double) value * 100.0 - 49.5);
+}
+
+} // namespace tavrel
