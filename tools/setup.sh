@@ -12,6 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales  # definitions for the test that formats settings under a decimal-comma locale
   fst-dev
+  clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
 )
 
 missing=()
