@@ -1,6 +1,7 @@
 #include "ChangeAnnouncer.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -9,32 +10,43 @@ namespace tavrel
 
 namespace
 {
-    // Every live announcer; changed only when processors are made and
-    // destroyed, never on the audio thread.
-    std::mutex registryMutex;
-    std::vector<ChangeAnnouncer*>& registry()
+    struct PollTimer : juce::Timer
     {
-        static std::vector<ChangeAnnouncer*> announcers;
-        return announcers;
-    }
+        void timerCallback() override { ChangeAnnouncer::postAllPending(); }
+    };
+
+    // Every live announcer, and the timer that polls them while there is any.
+    // Changed only when processors are made and destroyed, never on the audio
+    // thread.
+    std::mutex registryMutex;
+    std::vector<ChangeAnnouncer*> announcers;
+    std::unique_ptr<PollTimer> pollTimer;
 }
 
 ChangeAnnouncer::ChangeAnnouncer (juce::ChangeBroadcaster& broadcasterToUse)
     : broadcaster (broadcasterToUse)
 {
+    const std::lock_guard<std::mutex> lock (registryMutex);
+    announcers.push_back (this);
+
+    if (pollTimer == nullptr)
     {
-        const std::lock_guard<std::mutex> lock (registryMutex);
-        registry().push_back (this);
+        pollTimer = std::make_unique<PollTimer>();
+        pollTimer->startTimer (pollIntervalMs);
     }
-    startTimer (pollIntervalMs);
 }
 
 ChangeAnnouncer::~ChangeAnnouncer()
 {
-    stopTimer();
-    const std::lock_guard<std::mutex> lock (registryMutex);
-    auto& announcers = registry();
-    announcers.erase (std::remove (announcers.begin(), announcers.end(), this), announcers.end());
+    std::unique_ptr<PollTimer> lastTimer;
+    {
+        const std::lock_guard<std::mutex> lock (registryMutex);
+        announcers.erase (std::remove (announcers.begin(), announcers.end(), this), announcers.end());
+        if (announcers.empty())
+            lastTimer = std::move (pollTimer);
+    }
+    // Stopped outside the lock: its callback takes the lock too.
+    lastTimer.reset();
 }
 
 void ChangeAnnouncer::announce() noexcept
@@ -51,13 +63,8 @@ void ChangeAnnouncer::announce() noexcept
 void ChangeAnnouncer::postAllPending()
 {
     const std::lock_guard<std::mutex> lock (registryMutex);
-    for (auto* announcer : registry())
+    for (auto* announcer : announcers)
         announcer->postIfPending();
-}
-
-void ChangeAnnouncer::timerCallback()
-{
-    postIfPending();
 }
 
 void ChangeAnnouncer::postIfPending()

@@ -10,26 +10,29 @@ namespace tavrel
 // Posts a processor's change broadcasts from whatever thread a parameter write
 // arrives on. Posting into the framework's message queue allocates and locks,
 // which the host's audio thread (where automation plays back) must never do:
-// there the write only raises a flag, and a timer on the message thread turns
-// it into the broadcast within a few milliseconds. On the message thread, or
-// on a thread that holds its lock, the broadcast is posted at once.
-class ChangeAnnouncer : private juce::Timer
+// there the write only raises a flag, and one timer on the message thread,
+// shared by every instance, turns raised flags into broadcasts within a few
+// milliseconds. On the message thread, or on a thread that holds its lock,
+// the broadcast is posted at once.
+class ChangeAnnouncer
 {
 public:
     static constexpr int pollIntervalMs = 10;
 
     explicit ChangeAnnouncer (juce::ChangeBroadcaster& broadcasterToUse);
-    ~ChangeAnnouncer() override;
+    ~ChangeAnnouncer();
+
+    ChangeAnnouncer (const ChangeAnnouncer&) = delete;
+    ChangeAnnouncer& operator= (const ChangeAnnouncer&) = delete;
 
     void announce() noexcept;
 
     // Posts every raised flag of every instance now, so that a host's idle
-    // call delivers what its writes changed without waiting for the timers.
+    // call delivers what its writes changed without waiting for the timer.
     // Not for the audio thread.
     static void postAllPending();
 
 private:
-    void timerCallback() override;
     void postIfPending();
 
     juce::ChangeBroadcaster& broadcaster;

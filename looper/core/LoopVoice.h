@@ -36,11 +36,7 @@ struct LoopVoice : PooledVoice<LoopVoice>
         float modulation;      // 0.5 keeps the window still
     };
 
-    struct Tap
-    {
-        float gain;
-        uint32_t position;
-    };
+    using Tap = VoiceTap;
 
     uint32_t ringLength = 1;
     int32_t position = 0;

@@ -2,9 +2,18 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace tavrel
 {
+
+// What a voice gives for one output sample: the ring position to read and the
+// gain to apply to it.
+struct VoiceTap
+{
+    float gain;
+    uint32_t position;
+};
 
 // Links that put a voice into one of its pool's two lists. A voice moves itself
 // between the lists: both are doubly linked and take new members at the head,

@@ -14,11 +14,7 @@ namespace tavrel
 // falls over the last 440. It holds no audio itself.
 struct SliceVoice : PooledVoice<SliceVoice>
 {
-    struct Tap
-    {
-        float gain;
-        uint32_t position;
-    };
+    using Tap = VoiceTap;
 
     uint32_t ringLength = 1;
     uint32_t readIndex = 0;

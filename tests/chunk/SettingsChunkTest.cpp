@@ -1,5 +1,6 @@
 // The settings chunk as hosts store it: its exact bytes, the value texts, the
 // round trip, and every kind of damaged or foreign chunk a host may hand back.
+#include "BroadcastCounter.h"
 #include "ParameterState.h"
 #include "SettingsChunk.h"
 #include "dsp/ParameterValues.h"
@@ -53,11 +54,7 @@ std::string settingsText (const std::vector<std::string>& values, const std::str
     return text + "/>";
 }
 
-struct BroadcastCounter : juce::ChangeListener
-{
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-    int count = 0;
-};
+using tavrel::test::BroadcastCounter;
 
 class SlicerStateTest : public ::testing::Test
 {

@@ -1,5 +1,6 @@
 // The looper's parameter set as hosts observe it: stored values after writes,
 // texts, the radio group and which writes ask for a change broadcast.
+#include "BroadcastCounter.h"
 #include "LooperFilter.h"
 
 #include <gtest/gtest.h>
@@ -189,11 +190,7 @@ TEST (LooperParameters, FirstBypassOnFromTheInitialStateSwitchesItsButtonOn)
     });
 }
 
-struct BroadcastCounter : juce::ChangeListener
-{
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-    int count = 0;
-};
+using tavrel::test::BroadcastCounter;
 
 TEST (LooperFilterBroadcasts, AWritePostsABroadcastExactlyWhenTheSetAsksForOne)
 {

@@ -1,5 +1,6 @@
 // The block process runs on the host's audio thread: it must not allocate or
 // take a lock, whatever the mode and whatever changes at its boundaries.
+#include "BroadcastCounter.h"
 #include "MessageLoop.h"
 #include "RealtimeGuard.h"
 #include "SlicerRig.h"
@@ -48,11 +49,7 @@ TEST (SlicerRealtime, BlockProcessNeitherAllocatesNorLocksInAnyMode)
     }
 }
 
-struct BroadcastCounter : juce::ChangeListener
-{
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-    int count = 0;
-};
+using tavrel::test::BroadcastCounter;
 
 TEST (SlicerRealtime, ParameterWritesOffTheMessageThreadOnlyRaiseAFlagThatIsPostedLater)
 {
