@@ -1,5 +1,7 @@
 #include "LooperFilter.h"
 
+#include "LooperGUI.h"
+
 namespace tavrel
 {
 
@@ -9,7 +11,7 @@ LooperFilter::~LooperFilter() = default;
 
 AudioFilterEditor* LooperFilter::createEditor()
 {
-    return nullptr; // the looper has no editor yet: hosts are told it cannot open one
+    return new LooperGUI (*this);
 }
 
 } // namespace tavrel

@@ -1,5 +1,7 @@
 #include "SlicerFilter.h"
 
+#include "SlicerGUI.h"
+
 #include <ctime>
 
 namespace tavrel
@@ -16,7 +18,7 @@ SlicerFilter::~SlicerFilter() = default;
 
 AudioFilterEditor* SlicerFilter::createEditor()
 {
-    return nullptr; // the slicer has no editor yet: hosts are told it cannot open one
+    return new SlicerGUI (*this);
 }
 
 } // namespace tavrel

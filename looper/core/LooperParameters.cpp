@@ -15,9 +15,7 @@ namespace
     // Shown by "Mode" at its top position, which has no button of its own.
     constexpr const char* topModeText = "Tavrel Looper";
 
-    // Quantisation steps as single-precision constants; a third lies slightly
-    // above 1/3, so floor(stored * 3) gives back the position that was stored.
-    constexpr float oneThird = 0.333333343f;
+    // Further single-precision steps.
     constexpr float oneSixth = 0.166666672f;
     constexpr float oneEighth = 0.125f;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/ParameterValues.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>

@@ -29,4 +29,10 @@ inline int32_t trimMsForValue (float value) noexcept
     return (int32_t) std::floor ((double) value * 100.0 - 49.5);
 }
 
+// Quantisation steps as single-precision constants. They lie slightly above
+// the true fractions, so floor(stored * 14) and floor(stored * 3) give back the
+// position that was stored.
+constexpr float oneFourteenth = 0.0714285746f;
+constexpr float oneThird = 0.333333343f;
+
 } // namespace tavrel

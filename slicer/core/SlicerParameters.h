@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/ParameterValues.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -65,11 +67,5 @@ private:
 
     std::array<std::atomic<float>, count> values;
 };
-
-// Quantisation steps as single-precision constants. They lie slightly above
-// the true fractions, so floor(stored * 14) and floor(stored * 3) give back the
-// position that was stored.
-constexpr float oneFourteenth = 0.0714285746f;
-constexpr float oneThird = 0.333333343f;
 
 } // namespace tavrel
