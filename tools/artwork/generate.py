@@ -316,13 +316,17 @@ def draw_lamp_bezel (ctx):
     ctx.fill ()
 
 
-def draw_lamp_lit (ctx):
-    spill = cairo.RadialGradient (LAMP_CX, LAMP_CY, LAMP_R, LAMP_CX, LAMP_CY, LAMP_R + 6)
-    spill.add_color_stop_rgba (0, 1, 1, 1, 0.55)
+def draw_lamp_spill (ctx):
+    """The lit lamp's light falling on the face around its bezel."""
+    spill = cairo.RadialGradient (LAMP_CX, LAMP_CY, LAMP_R + 1, LAMP_CX, LAMP_CY, LAMP_R + 6)
+    spill.add_color_stop_rgba (0, 1, 1, 1, 0.75)
     spill.add_color_stop_rgba (1, 1, 1, 1, 0.0)
     ctx.set_source (spill)
     ctx.arc (LAMP_CX, LAMP_CY, LAMP_R + 6, 0, 2 * math.pi)
     ctx.fill ()
+
+
+def draw_lamp_lit (ctx):
     glow = cairo.RadialGradient (LAMP_CX, LAMP_CY, 0, LAMP_CX, LAMP_CY, LAMP_R)
     glow.add_color_stop_rgb (0.0, 1.0, 1.0, 1.0)
     glow.add_color_stop_rgb (0.55, 1.0, 1.0, 1.0)
@@ -355,6 +359,8 @@ def draw_lamp_dark (ctx):
 def draw_lamp (lit):
     surface, ctx = new_surface (LAMP_W, LAMP_H)
     draw_lamp_face (ctx)
+    if lit:
+        draw_lamp_spill (ctx)
     draw_lamp_bezel (ctx)
     (draw_lamp_lit if lit else draw_lamp_dark) (ctx)
     return surface
