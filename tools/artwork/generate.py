@@ -146,15 +146,31 @@ def wrap_caption (ctx, text):
 
 
 def draw_caption_below (ctx, bounds, text, level):
-    """The caption centred under the lamp picture of a button."""
+    """The caption centred under the lamp picture of a button; returns the box it covers."""
     x, y = bounds[0], bounds[1]
     set_font (ctx, CAPTION_FONT, CAPTION_SIZE)
     grey (ctx, level)
+    lines = wrap_caption (ctx, text)
     baseline = y + LAMP_H + 12
-    for line in wrap_caption (ctx, text):
+    widest = max (tracked_width (ctx, line, CAPTION_TRACKING) for line in lines)
+    box = (x + LAMP_W / 2 - widest / 2, baseline - CAPTION_SIZE, widest, CAPTION_LINE * len (lines))
+    for line in lines:
         width = tracked_width (ctx, line, CAPTION_TRACKING)
         show_tracked (ctx, round (x + LAMP_W / 2 - width / 2), baseline, line, CAPTION_TRACKING)
         baseline += CAPTION_LINE
+    return box
+
+
+def lamp_frame_box (bounds, margin):
+    return (bounds[0] - margin, bounds[1] - margin, LAMP_W + 2 * margin, LAMP_H + 2 * margin)
+
+
+def require_apart (boxes, what):
+    """Stops the script if two of the boxes (x, y, w, h) overlap: a caption would run into a frame or another caption."""
+    for i, a in enumerate (boxes):
+        for b in boxes[i + 1:]:
+            if a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]:
+                sys.exit ("artwork: %s overlap: %s and %s" % (what, a, b))
 
 
 # --------------------------------------------------------------------------
@@ -444,9 +460,16 @@ def draw_faceplate (ctx, seed):
     ctx.stroke ()
 
 
+PANEL_MARGIN = 8    # faceplate left showing around the dark panel
+
+
+def column_centre (column_x):
+    return (column_x + EDITOR_W - PANEL_MARGIN) / 2
+
+
 def dark_panel_path (ctx, column_x, column_top, panel_top):
     """The dark area: a title column at the right running down into the control strip at the bottom."""
-    left, right, bottom, r = 8, EDITOR_W - 8, EDITOR_H - 8, 6
+    left, right, bottom, r = PANEL_MARGIN, EDITOR_W - PANEL_MARGIN, EDITOR_H - PANEL_MARGIN, 6
     ctx.new_path ()
     ctx.move_to (left + r, panel_top)
     ctx.line_to (column_x - r, panel_top)
@@ -490,7 +513,7 @@ def draw_dark_panel (ctx, column_x, column_top, panel_top, seed):
 def draw_lamp_recess (ctx, bounds):
     """A dark frame a few pixels larger than the 56 x 29 lamp picture drawn at the button's corner."""
     x, y = bounds[0], bounds[1]
-    rounded_rect (ctx, x - 3, y - 3, LAMP_W + 6, LAMP_H + 6, 4.5)
+    rounded_rect (ctx, *lamp_frame_box (bounds, 3), 4.5)
     ctx.set_source (vertical_gradient (y - 3, y + LAMP_H + 3, [(0, 0.0), (1, 0.25)]))
     ctx.fill ()
     rounded_rect (ctx, x - 3, y - 3 + 1, LAMP_W + 6, LAMP_H + 6, 4.5)
@@ -508,7 +531,8 @@ def draw_slider_row (ctx, bounds, caption, label_bounds):
     set_font (ctx, CAPTION_FONT, CAPTION_SIZE)
     caption_x = x + w + 5
     width = tracked_width (ctx, caption, CAPTION_TRACKING)
-    assert caption_x + width <= label_bounds[0] - CAPTION_GAP_TO_LABEL, caption
+    if caption_x + width > label_bounds[0] - CAPTION_GAP_TO_LABEL:
+        sys.exit ("artwork: caption '%s' runs into its value label" % caption)
     grey (ctx, PANEL_INK * 0.9)
     show_tracked (ctx, caption_x, y + h / 2 + 3, caption, CAPTION_TRACKING)
 
@@ -524,7 +548,7 @@ def title_length (ctx, name):
 
 def draw_vertical_title (ctx, name, product, column_x, bottom):
     """The plug-in's name in large letters reading upwards from bottom, the vendor and product beside it in small."""
-    centre_x = (column_x + EDITOR_W - 8) / 2
+    centre_x = column_centre (column_x)
     length = title_length (ctx, name)
     ctx.save ()
     ctx.translate (centre_x + 3, bottom)
@@ -645,13 +669,16 @@ def draw_slicer_background ():
     draw_corner_screws (ctx)
     screw (ctx, 12, SLICER_PANEL_TOP - 11, 1.2)
     draw_slice_motif (ctx, 184, 170, 282, 510)
+    boxes = []
     for bounds, caption, _ in SLICER_BUTTONS:
         draw_lamp_recess (ctx, bounds)
-        draw_caption_below (ctx, bounds, caption, INK)
+        boxes.append (lamp_frame_box (bounds, 4))
+        boxes.append (draw_caption_below (ctx, bounds, caption, INK))
+    require_apart (boxes, "slicer lamp frames and captions")
     for bounds, caption, label_bounds, _, _ in SLICER_SLIDERS:
         draw_slider_row (ctx, bounds, caption, label_bounds)
     draw_vertical_title (ctx, "ZINTRAK", "TAVREL SLICER", SLICER_COLUMN_X, COLUMN_TOP + 14 + title_length (ctx, "ZINTRAK"))
-    draw_emblem (ctx, (SLICER_COLUMN_X + EDITOR_W - 8) / 2, SLICER_PANEL_TOP - 26)
+    draw_emblem (ctx, column_centre (SLICER_COLUMN_X), SLICER_PANEL_TOP - 26)
     return surface
 
 
@@ -719,15 +746,20 @@ def draw_loop_motif (ctx, cx, cy, radius):
     ctx.set_line_width (1)
 
 
-def draw_looper_lamp_frame (ctx):
-    """One dark frame holding the three lamps side by side."""
+def looper_lamp_frame_box ():
     left = LOOPER_BUTTONS[0][0][0] - 4
     right = LOOPER_BUTTONS[-1][0][0] + LAMP_W + 4
-    y = LOOPER_BUTTONS[0][0][1]
-    rounded_rect (ctx, left, y - 4, right - left, LAMP_H + 8, 5)
+    return (left, LOOPER_BUTTONS[0][0][1] - 4, right - left, LAMP_H + 8)
+
+
+def draw_looper_lamp_frame (ctx):
+    """One dark frame holding the three lamps side by side."""
+    left, top, w, h = looper_lamp_frame_box ()
+    y = top + 4
+    rounded_rect (ctx, left, top, w, h, 5)
     ctx.set_source (vertical_gradient (y - 4, y + LAMP_H + 4, [(0, 0.0), (1, 0.06)]))
     ctx.fill ()
-    rounded_rect (ctx, left + 0.5, y - 4 + 1.5, right - left - 1, LAMP_H + 8 - 1, 5)
+    rounded_rect (ctx, left + 0.5, top + 1.5, w - 1, h - 1, 5)
     grey (ctx, 1.0, 0.12)
     ctx.set_line_width (1)
     ctx.stroke ()
@@ -742,12 +774,12 @@ def draw_looper_background ():
     screw (ctx, LOOPER_COLUMN_X - 11, LOOPER_PANEL_TOP - 11, 2.0)
     draw_loop_motif (ctx, 152, 218, 126)
     draw_looper_lamp_frame (ctx)
-    for bounds, caption, _ in LOOPER_BUTTONS:
-        draw_caption_below (ctx, bounds, caption, PANEL_INK)
+    require_apart ([draw_caption_below (ctx, bounds, caption, PANEL_INK) for bounds, caption, _ in LOOPER_BUTTONS]
+                   + [looper_lamp_frame_box ()], "looper lamp frame and captions")
     for bounds, caption, label_bounds, _, _ in LOOPER_SLIDERS:
         draw_slider_row (ctx, bounds, caption, label_bounds)
     draw_vertical_title (ctx, "MORLUNE", "TAVREL LOOPER", LOOPER_COLUMN_X, 478)
-    draw_emblem (ctx, (LOOPER_COLUMN_X + EDITOR_W - 8) / 2, COLUMN_TOP + 26)
+    draw_emblem (ctx, column_centre (LOOPER_COLUMN_X), COLUMN_TOP + 26)
     return surface
 
 
