@@ -13,6 +13,7 @@ packages=(
   locales  # definitions for the test that formats settings under a decimal-comma locale
   fst-dev
   clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
+  python3 python3-cairo python3-pil fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-liberation2  # tools/artwork/generate.py and its fonts
 )
 
 missing=()
