@@ -4,6 +4,7 @@
 #include "EditorRig.h"
 #include "SlicerFilter.h"
 #include "SlicerGUI.h"
+#include "ToolkitPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,50 @@ TEST_F (SlicerWindow, ReopeningStartsFromTheProcessor)
 
     rig.open();
     EXPECT_EQ (litLamps(), "0000100000000010");
+}
+
+} // namespace
+
+namespace
+{
+
+// A pixel where the lit and the dark lamp differ and both are opaque, so a
+// picture of the window tells which lamp a button shows there.
+juce::Point<int> telltaleLampPixel (const juce::Image& lit, const juce::Image& dark)
+{
+    for (int y = 0; y < lit.getHeight(); ++y)
+        for (int x = 0; x < lit.getWidth(); ++x)
+            if (lit.getPixelAt (x, y) != dark.getPixelAt (x, y) && lit.getPixelAt (x, y).getAlpha() == 255
+                && dark.getPixelAt (x, y).getAlpha() == 255)
+                return { x, y };
+    return { -1, -1 };
+}
+
+TEST_F (SlicerWindow, APictureOfTheWindowShowsEachLampAtItsButton)
+{
+    rig.click (gui().modeButton (11));
+    rig.click (gui().reverse());
+
+    const auto lit = juce::ImageCache::getFromMemory (pictures::lampOnPng, pictures::lampOnPngSize);
+    const auto dark = juce::ImageCache::getFromMemory (pictures::lampOffPng, pictures::lampOffPngSize);
+    const auto telltale = telltaleLampPixel (lit, dark);
+    ASSERT_GE (telltale.x, 0);
+
+    const auto picture = gui().createComponentSnapshot (gui().getLocalBounds(), true, 1.0f);
+
+    std::vector<juce::Button*> buttons;
+    for (int mode = 0; mode < 14; ++mode)
+        buttons.push_back (&gui().modeButton (mode));
+    buttons.push_back (&gui().hold());
+    buttons.push_back (&gui().reverse());
+
+    for (auto* button : buttons)
+    {
+        const auto at = button->getPosition() + telltale;
+        const auto& lamp = button->getToggleState() ? lit : dark;
+        EXPECT_EQ (picture.getPixelAt (at.x, at.y), lamp.getPixelAt (telltale.x, telltale.y))
+            << "button at " << button->getPosition().toString();
+    }
 }
 
 } // namespace
