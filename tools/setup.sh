@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building and testing the plug-ins needs.
 # Idempotent: packages already present are skipped, so a second run is quick.
+# Packages named as arguments are installed with the same care.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
   fst-dev
   clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
 )
+
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
