@@ -1,6 +1,5 @@
+// The Linux runtime: a background message thread while no editor is open.
 #include "FrameRuntime.h"
-
-#include "ChangeAnnouncer.h"
 
 #include <juce_events/juce_events.h>
 
@@ -129,33 +128,6 @@ FrameRuntime::HostDrivenLoop::~HostDrivenLoop()
 
     if (--hostDrivenLoops == 0 && messageThread != nullptr)
         messageThread->start();
-}
-
-void FrameRuntime::runDueTimersAndMessages()
-{
-    auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    if (messageManager == nullptr)
-        return;
-
-    // Parameter writes from threads other than the message thread wait for a
-    // timer to post their change broadcasts; post them now, so that what is
-    // delivered below includes them.
-    ChangeAnnouncer::postAllPending();
-
-    if (messageManager->isThisTheMessageThread())
-    {
-        while (juce::dispatchNextMessageOnSystemQueue (true))
-        {
-        }
-
-        juce::Timer::callPendingTimersSynchronously();
-        return;
-    }
-
-    // The lock is granted once the message thread has delivered everything
-    // posted before it, so only the timers are left to run here.
-    const juce::MessageManagerLock messageThreadLock;
-    juce::Timer::callPendingTimersSynchronously();
 }
 
 int FrameRuntime::referenceCount()
