@@ -28,8 +28,9 @@ parts=("$@")
 log() { echo "setup-windows: $*" >&2; }
 
 install_toolchain() {
+  # libc6-i386 gives the private Wine its C library and program loader.
   bash "$root/tools/setup.sh" g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev \
-    dpkg-dev xz-utils >&2
+    dpkg-dev xz-utils libc6-i386 >&2
 }
 
 # A private apt: the machine's own Debian sources, also as deb-src, amd64 and
@@ -138,8 +139,13 @@ install_wine() {
   (cd "$downloads" && private_apt download $set >&2)
   rm -rf "$wine_root"
   mkdir -p "$wine_root"
+  # The C library stays the system's (libc6-i386): the loader that runs
+  # i386 programs, /lib/ld-linux.so.2, must match it exactly.
   for deb in "$downloads"/*.deb; do
-    dpkg -x "$deb" "$wine_root"
+    case "$(basename "$deb")" in
+      libc6_*) ;;
+      *) dpkg -x "$deb" "$wine_root" ;;
+    esac
   done
   rm -rf "$downloads"
   # Wine starts the wineserver found beside its loader, and Debian's wrapper
