@@ -49,10 +49,17 @@ prepare_private_apt() {
   [ ! -e "$apt_dir/ready" ] || return 0
   mkdir -p "$apt_dir/sources" "$apt_dir/state/lists/partial" "$apt_dir/cache/archives/partial"
   : > "$apt_dir/status"
-  local sources=/etc/apt/sources.list.d/debian.sources
-  [ -f "$sources" ] || { log "no $sources to take the Debian archive from"; exit 1; }
-  # Every entry of the machine's Debian sources, for binaries and for sources.
-  sed -e 's/^Types:.*/Types: deb deb-src/' "$sources" > "$apt_dir/sources/debian.sources"
+  # Every entry of the machine's Debian sources, for binaries and for sources,
+  # from either form of the list.
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types:.*/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources \
+      > "$apt_dir/sources/debian.sources"
+  elif grep -qs '^deb ' /etc/apt/sources.list; then
+    grep '^deb ' /etc/apt/sources.list | sed -e 'p' -e 's/^deb /deb-src /' > "$apt_dir/sources/debian.list"
+  else
+    log "no Debian sources in /etc/apt to take the archive from"
+    exit 1
+  fi
   log "reading the Debian indexes (amd64, i386, sources) into $apt_dir"
   private_apt update
   touch "$apt_dir/ready"
@@ -82,7 +89,7 @@ build_libpng() {
   rm -rf "$work"
   fetch_source libpng1.6 "$work"
   log "building libpng for $target"
-  cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mingw" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
     -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON >/dev/null
   cmake --build "$work/build" --parallel "$jobs" >/dev/null
@@ -98,7 +105,7 @@ build_libjpeg() {
   rm -rf "$work"
   fetch_source libjpeg-turbo "$work"
   log "building libjpeg-turbo for $target"
-  cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mingw" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF >/dev/null
   cmake --build "$work/build" --parallel "$jobs" --target jpeg-static >/dev/null
