@@ -5,7 +5,16 @@
 # linking them PRIVATE compiles them here; what a user of the modules needs
 # (include path, module defines, system libraries) is re-exported below.
 
-find_package(JUCE 7.0.5 CONFIG REQUIRED)
+if(WIN32)
+  # JUCE's version check rejects a 32-bit target under find_package; its
+  # CMake API is the same for a cross build, and the host's juceaide serves.
+  find_file(TAVREL_JUCE_CONFIG JUCEConfig.cmake
+    PATHS /usr/lib/x86_64-linux-gnu/cmake/JUCE-7.0.5 /usr/lib/cmake/JUCE-7.0.5
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  include("${TAVREL_JUCE_CONFIG}")
+else()
+  find_package(JUCE 7.0.5 CONFIG REQUIRED)
+endif()
 
 set(TAVREL_JUCE_MODULES
   juce_core juce_events juce_data_structures juce_graphics juce_gui_basics juce_audio_basics)
@@ -30,9 +39,14 @@ foreach(module IN LISTS TAVREL_JUCE_MODULES)
   target_link_libraries(tavrel_juce PRIVATE juce::${module})
   target_compile_definitions(tavrel_juce PUBLIC JUCE_MODULE_AVAILABLE_${module}=1)
 endforeach()
-target_compile_definitions(tavrel_juce PUBLIC ${TAVREL_JUCE_DEFINITIONS} LINUX=1)
+target_compile_definitions(tavrel_juce PUBLIC ${TAVREL_JUCE_DEFINITIONS})
 target_include_directories(tavrel_juce SYSTEM PUBLIC "${JUCE_MODULES_DIR}")
-target_link_libraries(tavrel_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
 
-find_package(Threads REQUIRED)
-target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
+if(WIN32)
+  include(cmake/TavrelJuceWindows.cmake)
+else()
+  target_compile_definitions(tavrel_juce PUBLIC LINUX=1)
+  target_link_libraries(tavrel_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
+  find_package(Threads REQUIRED)
+  target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
+endif()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building and testing the plug-ins needs.
 # Idempotent: packages already present are skipped, so a second run is quick.
+# Packages named as arguments are installed with the same care.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,8 @@ packages=(
   clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
   python3 python3-cairo python3-pil fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-liberation2  # tools/artwork/generate.py and its fonts
 )
+
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

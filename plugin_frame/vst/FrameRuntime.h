@@ -4,7 +4,14 @@ namespace tavrel::vst
 {
 
 // What all effect instances of one loaded library share: the framework's GUI
-// support and the thread that runs its message loop.
+// support and the thread that runs its message loop. The platform's part is
+// in FrameRuntimeLinux.cpp or FrameRuntimeWindows.cpp.
+//
+// On Windows the support is set up when the library is attached, and the
+// attaching thread (the host's GUI thread) is the message thread for good:
+// the framework's messages go to a hidden window of that thread, so change
+// broadcasts and timers run whenever the host pumps its message loop.
+// HostDrivenLoop changes nothing there.
 //
 // A Linux host has no message loop the framework can join, so while no editor
 // is open a background thread of ours is the message thread: it delivers the
@@ -61,6 +68,10 @@ public:
 
     // The number of live References; for the tests.
     static int referenceCount();
+
+    // Windows only: the library's attach and detach, from its DllMain.
+    static void attachLibrary (void* moduleHandle);
+    static void detachLibrary (bool processIsTerminating);
 };
 
 } // namespace tavrel::vst

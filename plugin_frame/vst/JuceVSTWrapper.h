@@ -114,7 +114,17 @@ AEffect* createEffect (HostCallback hostCallback, const PluginIdentity& identity
 } // namespace tavrel::vst
 
 // Defines the library's exports for one plug-in identity: `main`, and
-// `VSTPluginMain`, which Linux hosts look for as well.
+// `VSTPluginMain`, which Linux hosts look for as well. On Windows only
+// VSTPluginMain is defined: exports.def exports it under both names, as no C++
+// function can be called main there.
+#if defined(_WIN32)
+#define TAVREL_VST_ENTRY_POINTS(pluginIdentity)                                                              \
+    extern "C" tavrel::vst::AEffect* TAVREL_VST_CALL VSTPluginMain (tavrel::vst::HostCallback hostCallback); \
+    tavrel::vst::AEffect* TAVREL_VST_CALL VSTPluginMain (tavrel::vst::HostCallback hostCallback)             \
+    {                                                                                                        \
+        return tavrel::vst::createEffect (hostCallback, pluginIdentity);                                     \
+    }
+#else
 #define TAVREL_VST_ENTRY_POINTS(pluginIdentity)                                                              \
     extern "C" __attribute__ ((visibility ("default"))) tavrel::vst::AEffect*                                \
         tavrelVstMain (tavrel::vst::HostCallback hostCallback) asm ("main");                                 \
@@ -128,3 +138,4 @@ AEffect* createEffect (HostCallback hostCallback, const PluginIdentity& identity
     {                                                                                                        \
         return tavrel::vst::createEffect (hostCallback, pluginIdentity);                                     \
     }
+#endif

@@ -1,12 +1,12 @@
-// The settings chunk as a host sees it: Zintrak.so loaded through its entry
-// point, the chunk fetched with effGetChunk and handed back with effSetChunk.
-#include "VstInterface.h"
+// The settings chunk as a host sees it: the plug-in library loaded through
+// its entry point, the chunk fetched with effGetChunk and handed back with
+// effSetChunk.
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,11 +25,9 @@ class LoadedPlugin : public ::testing::Test
 protected:
     void load (const char* path)
     {
-        library = dlopen (path, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE (library, nullptr) << dlerror();
-        auto entry = (AEffect * (*) (HostCallback)) dlsym (library, "main");
-        ASSERT_NE (entry, nullptr);
-        effect = entry (minimalHost);
+        library = std::make_unique<tavrel::test::PluginLibrary> (path);
+        ASSERT_TRUE (library->isLoaded()) << path;
+        effect = library->create (minimalHost);
         ASSERT_NE (effect, nullptr);
         dispatch (effOpen);
     }
@@ -38,8 +36,7 @@ protected:
     {
         if (effect != nullptr)
             dispatch (effClose);
-        if (library != nullptr)
-            dlclose (library);
+        library.reset();
     }
 
     intptr_t dispatch (int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr)
@@ -54,7 +51,7 @@ protected:
         return data != nullptr && size > 0 ? std::string (static_cast<const char*> (data), (size_t) size) : std::string();
     }
 
-    void* library = nullptr;
+    std::unique_ptr<tavrel::test::PluginLibrary> library;
     AEffect* effect = nullptr;
 };
 
@@ -103,8 +100,7 @@ TEST_F (LoadedSlicer, ChunkFromOneInstanceRestoresAnother)
     effect->setParameter (effect, 18, 1.0f);
     const std::string saved = chunk();
 
-    auto entry = (AEffect * (*) (HostCallback)) dlsym (library, "main");
-    AEffect* other = entry (minimalHost);
+    AEffect* other = library->create (minimalHost);
     ASSERT_NE (other, nullptr);
     other->dispatcher (other, effOpen, 0, 0, nullptr, 0.0f);
 

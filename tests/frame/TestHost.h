@@ -2,7 +2,11 @@
 
 #include "VstInterface.h"
 
-#include <dlfcn.h>
+#if defined(_WIN32)
+ #include <windows.h>
+#else
+ #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <cstring>
@@ -27,7 +31,7 @@ public:
     TestHost (const TestHost&) = delete;
     TestHost& operator= (const TestHost&) = delete;
 
-    static intptr_t callback (vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+    static intptr_t TAVREL_VST_CALL callback (vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
     {
         return active != nullptr ? active->answer (opcode, index, value, ptr, opt) : 0;
     }
@@ -116,20 +120,20 @@ private:
     }
 };
 
-// A plug-in library opened with dlopen, and its entry point.
+// A plug-in library loaded as hosts load it (dlopen, or LoadLibrary on
+// Windows), and its entry point.
 class PluginLibrary
 {
 public:
-    explicit PluginLibrary (const char* path) : handle (dlopen (path, RTLD_NOW | RTLD_LOCAL))
+    explicit PluginLibrary (const char* path) : handle (open (path))
     {
-        if (handle != nullptr)
-            entry = reinterpret_cast<Entry> (dlsym (handle, "main"));
+        entry = reinterpret_cast<Entry> (symbol ("main"));
     }
 
     ~PluginLibrary()
     {
         if (handle != nullptr)
-            dlclose (handle);
+            close (handle);
     }
 
     PluginLibrary (const PluginLibrary&) = delete;
@@ -142,11 +146,38 @@ public:
         return entry != nullptr ? entry (host) : nullptr;
     }
 
-    void* symbol (const char* name) const { return handle != nullptr ? dlsym (handle, name) : nullptr; }
+    void* symbol (const char* name) const
+    {
+        if (handle == nullptr)
+            return nullptr;
+       #if defined(_WIN32)
+        return reinterpret_cast<void*> (GetProcAddress (static_cast<HMODULE> (handle), name));
+       #else
+        return dlsym (handle, name);
+       #endif
+    }
 
-    using Entry = vst::AEffect* (*) (vst::HostCallback);
+    using Entry = vst::AEffect* (TAVREL_VST_CALL*) (vst::HostCallback);
 
 private:
+    static void* open (const char* path)
+    {
+       #if defined(_WIN32)
+        return LoadLibraryA (path);
+       #else
+        return dlopen (path, RTLD_NOW | RTLD_LOCAL);
+       #endif
+    }
+
+    static void close (void* library)
+    {
+       #if defined(_WIN32)
+        FreeLibrary (static_cast<HMODULE> (library));
+       #else
+        dlclose (library);
+       #endif
+    }
+
     void* handle = nullptr;
     Entry entry = nullptr;
 };

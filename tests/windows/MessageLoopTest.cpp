@@ -1,0 +1,161 @@
+// What only the Windows build shows: the thread that loaded the library is
+// its message thread, and the framework's messages (change broadcasts, the
+// timer that announces writes from other threads) wait in that thread's
+// queue until the host pumps it, or until its idle call.
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace tavrel::test;
+using namespace tavrel::vst;
+
+namespace
+{
+
+void pumpMessages()
+{
+    MSG message;
+    while (PeekMessageA (&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage (&message);
+        DispatchMessageA (&message);
+    }
+}
+
+// Pumps the queue as a host's message loop does, until the condition holds
+// or the time is up; true when it held.
+template <typename Condition>
+bool pumpMessagesUntil (Condition condition, DWORD timeoutMs = 2000)
+{
+    const auto deadline = GetTickCount() + timeoutMs;
+    while (! condition())
+    {
+        if (GetTickCount() > deadline)
+            return false;
+        pumpMessages();
+        Sleep (1);
+    }
+    return true;
+}
+
+void pumpMessagesFor (DWORD milliseconds)
+{
+    pumpMessagesUntil ([] { return false; }, milliseconds);
+}
+
+bool contains (const std::vector<TestHost::Notice>& notices, TestHost::Notice wanted)
+{
+    return std::find (notices.begin(), notices.end(), wanted) != notices.end();
+}
+
+struct Announcement
+{
+    const char* plugin;
+    int index; // a radio-group toggle; toggle 0, "Bypass", is in the same group
+};
+
+class HiddenListener : public ::testing::TestWithParam<Announcement>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE (library.isLoaded());
+        ASSERT_NE (effect.get(), nullptr);
+        pumpMessagesFor (50); // whatever is said about the initial state
+        host.clearNotices();
+    }
+
+    void expectTheGroupAnnounced()
+    {
+        const auto& row = GetParam();
+        const auto notices = host.notices();
+        EXPECT_TRUE (contains (notices, { row.index, 1.0f, true }));
+        EXPECT_TRUE (contains (notices, { 0, 0.0f, true })) << "the whole group is announced";
+        for (const auto& notice : notices)
+            EXPECT_TRUE (notice.fromCallingThread) << "index " << notice.index << ": not on the loading thread";
+    }
+
+    TestHost host;
+    PluginLibrary library { GetParam().plugin };
+    OpenEffect effect { library.create() };
+};
+
+TEST_P (HiddenListener, AnnouncesAWriteOfTheLoadingThreadWhenTheHostPumps)
+{
+    const auto& row = GetParam();
+    effect->setParameter (effect.get(), row.index, 1.0f);
+    EXPECT_EQ (host.automateCount, 0) << "delivered before the host pumped its messages";
+
+    ASSERT_TRUE (pumpMessagesUntil ([this] { return host.automateCount > 0; }));
+    pumpMessages();
+    expectTheGroupAnnounced();
+}
+
+TEST_P (HiddenListener, AnnouncesAWriteOfAnotherThreadWhenTheHostPumps)
+{
+    const auto& row = GetParam();
+    std::thread audioThread ([&] { effect->setParameter (effect.get(), row.index, 1.0f); });
+    audioThread.join();
+
+    ASSERT_TRUE (pumpMessagesUntil ([this] { return host.automateCount > 0; }));
+    pumpMessages();
+    expectTheGroupAnnounced();
+}
+
+TEST_P (HiddenListener, IdleDeliversWhatIsPendingBeforeItReplies)
+{
+    const auto& row = GetParam();
+    effect->setParameter (effect.get(), row.index, 1.0f);
+    EXPECT_EQ (effect.dispatch (effEditIdle), 0);
+    expectTheGroupAnnounced();
+}
+
+INSTANTIATE_TEST_SUITE_P (Plugins, HiddenListener,
+                          ::testing::Values (Announcement { ZINTRAK_PATH, 3 }, // "Skip 2nd"
+                                             Announcement { MORLUNE_PATH, 1 })); // "Loop"
+
+// The host may call main on another thread than the one that loaded the
+// library: the loading thread stays the message thread.
+TEST (LibraryAttach, TheLoadingThreadStaysTheMessageThread)
+{
+    TestHost host;
+    PluginLibrary library { ZINTRAK_PATH };
+    AEffect* record = nullptr;
+    std::thread otherThread ([&] { record = library.create(); });
+    otherThread.join();
+    OpenEffect effect { record };
+    ASSERT_NE (effect.get(), nullptr);
+    pumpMessagesFor (50);
+    host.clearNotices();
+
+    effect->setParameter (effect.get(), 3, 1.0f);
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return host.automateCount > 0; }));
+    for (const auto& notice : host.notices())
+        EXPECT_TRUE (notice.fromCallingThread) << "index " << notice.index << ": not on the loading thread";
+}
+
+// Loading, opening, closing and unloading again and again, as a host that
+// scans its plug-ins does, leaves the process able to do it once more.
+TEST (LibraryLifetime, LoadsAndUnloadsRepeatedly)
+{
+    TestHost host;
+    for (int round = 0; round < 5; ++round)
+    {
+        PluginLibrary library { round % 2 == 0 ? ZINTRAK_PATH : MORLUNE_PATH };
+        ASSERT_TRUE (library.isLoaded()) << "round " << round;
+        OpenEffect effect { library.create() };
+        ASSERT_NE (effect.get(), nullptr) << "round " << round;
+        effect.dispatch (effMainsChanged, 0, 1);
+        StereoBlock in (512, 0.5f), out (512);
+        effect.processReplacing (in.channels(), out.channels(), 512);
+        pumpMessages();
+        EXPECT_EQ (effect.close(), 1);
+    }
+}
+
+} // namespace
