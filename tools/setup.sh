@@ -13,6 +13,7 @@ packages=(
   locales  # definitions for the test that formats settings under a decimal-comma locale
   fst-dev
   clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
+  xvfb xauth x11-utils libxtst-dev fonts-dejavu-core  # the editor tests' X server, synthetic clicks and text
 )
 
 missing=()
