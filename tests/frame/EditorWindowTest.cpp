@@ -218,6 +218,29 @@ TEST_F (ProbeEditorWindow, GrowingByItselfResizesTheHostsWindow)
     window.saveScreenshot ("probe-editor-grown");
 }
 
+// The probe answers a write to parameter 0 with a host-notifying write to
+// parameter 1 from its change listener, on the library's message thread.
+TEST_F (ProbeEditorWindow, WhileTheEditorIsOpenTheHostsThreadIsTheMessageThread)
+{
+    const auto answerToAHostWrite = [this] (float value)
+    {
+        host.clearNotices();
+        effect->setParameter (effect.get(), 0, value);
+        EXPECT_TRUE (idleUntil (effect, [&] { return host.automateCount > 0; }));
+        const auto notices = host.notices();
+        return notices.empty() ? TestHost::Notice { -1, 0.0f, false } : notices[0];
+    };
+
+    const auto whileOpen = answerToAHostWrite (0.25f);
+    EXPECT_EQ (whileOpen, (TestHost::Notice { 1, 0.25f, true }));
+    EXPECT_TRUE (whileOpen.fromCallingThread) << "delivered by effEditIdle on the host's thread";
+
+    effect.dispatch (effEditClose);
+    const auto afterClose = answerToAHostWrite (0.5f);
+    EXPECT_EQ (afterClose, (TestHost::Notice { 1, 0.5f, false }));
+    EXPECT_FALSE (afterClose.fromCallingThread) << "the library's own thread took over again";
+}
+
 TEST_F (ProbeEditorWindow, AButtonHeldInTheEditorKeepsTheHostIdle)
 {
     auto& x11 = X11Host::instance();
