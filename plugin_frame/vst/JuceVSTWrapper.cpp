@@ -2,6 +2,7 @@
 
 #include "AudioFilterEditor.h"
 #include "HostTimeMapping.h"
+#include "HostWindow.h"
 
 #include <cstring>
 
@@ -219,6 +220,9 @@ void JuceVSTWrapper::closeEditor()
             FrameRuntime::runDueTimersAndMessages();
 
     filter->editorBeingDeleted (&editorFrame->getEditor());
+
+    // The host's window, and ours in it, may be gone already.
+    const HostWindow::WindowErrorsIgnored windowsMayHaveVanished;
     editorFrame.reset();
 }
 
@@ -261,10 +265,14 @@ intptr_t JuceVSTWrapper::editOpen (void* parentWindow)
     // Keeps this thread the message thread from the old editor to the new.
     const FrameRuntime::HostDrivenLoop onThisThread;
 
+    if (! HostWindow::exists (parentWindow))
+        return 0;
+
     closeEditor();
     if (! makeEditorFrame())
         return 0;
 
+    const HostWindow::WindowErrorsIgnored windowsMayVanish;
     editorFrame->showInHostWindow (parentWindow);
     return 1;
 }
@@ -279,6 +287,13 @@ void JuceVSTWrapper::editIdle()
     if (destroyingEditor)
         return;
 
+    if (editorFrame == nullptr || ! editorFrame->isInHostWindow())
+    {
+        FrameRuntime::runDueTimersAndMessages();
+        return;
+    }
+
+    const HostWindow::WindowErrorsIgnored hostWindowMayBeGone;
     FrameRuntime::runDueTimersAndMessages();
 
     // What ran may have closed the editor.
