@@ -18,6 +18,30 @@ void AudioFilterBase::setParameterNotifyingHost (int index, float newValue)
         setParameter (index, newValue);
 }
 
+AudioFilterEditor* AudioFilterBase::createEditorIfNeeded()
+{
+    if (auto* existing = getActiveEditor())
+        return existing;
+
+    auto* editor = createEditor();
+
+    if (editor != nullptr)
+    {
+        const juce::ScopedLock processingLock (callbackLock);
+        activeEditor.store (editor, std::memory_order_relaxed);
+    }
+
+    return editor;
+}
+
+void AudioFilterBase::editorBeingDeleted (AudioFilterEditor* editor)
+{
+    const juce::ScopedLock processingLock (callbackLock);
+
+    if (activeEditor.load (std::memory_order_relaxed) == editor)
+        activeEditor.store (nullptr, std::memory_order_relaxed);
+}
+
 void AudioFilterBase::setPlayConfiguration (double newSampleRate, int newBlockSize) noexcept
 {
     sampleRate.store (newSampleRate, std::memory_order_relaxed);

@@ -82,7 +82,17 @@ public:
     void setChannelCounts (int inputs, int outputs) noexcept;
     void setHostLink (FilterNativeCallbacks* link) noexcept { callbacks = link; }
 
-    AudioFilterEditor* getActiveEditor() const noexcept { return activeEditor.load(); }
+    // The frame's editor operations, on the message thread. The active editor
+    // changes under the processing lock, so it never changes during a block.
+    //
+    // The active editor if there is one; otherwise a new one from
+    // createEditor, which becomes the active editor. None if it gives none.
+    AudioFilterEditor* createEditorIfNeeded();
+
+    // Before the frame destroys an editor: it is no longer the active one.
+    void editorBeingDeleted (AudioFilterEditor* editor);
+
+    AudioFilterEditor* getActiveEditor() const noexcept { return activeEditor.load (std::memory_order_relaxed); }
 
 protected:
     // What every processor does after its block: each output channel takes the
@@ -98,8 +108,6 @@ private:
     std::atomic<int> numOutputChannels { 2 };
     juce::CriticalSection callbackLock;
     FilterNativeCallbacks* callbacks = nullptr;
-
-protected:
     std::atomic<AudioFilterEditor*> activeEditor { nullptr };
 };
 

@@ -2,6 +2,7 @@
 
 #include "AudioFilterEditor.h"
 #include "HostTimeMapping.h"
+#include "HostWindow.h"
 
 #include <cstring>
 
@@ -14,6 +15,9 @@ namespace
     constexpr double fallbackSampleRate = 44100.0;
 
     constexpr int32_t effectFlags = effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks;
+
+    // When any instance last gave its host the idle call of a mouse hold.
+    std::atomic<juce::uint32> lastMouseHoldIdleCall { 0 };
 
     // Writes at most maxCharacters of text and a 0 byte; characters outside
     // ASCII arrive as '?', one byte each.
@@ -182,48 +186,119 @@ void JuceVSTWrapper::suspend()
 }
 
 //==============================================================================
-// Editor hosting. An editor frame will own the processor's editor, hold a
-// FrameRuntime::HostDrivenLoop while it exists, and be built here. Until then
-// an editor cannot be shown: requests 13 and 14 fail and change nothing, and
-// an editor a processor offers goes back at once.
+// Editor hosting. Everything here runs on the host's GUI thread. An editor and
+// its frame are made and destroyed with that thread as message thread: the
+// frame holds a HostDrivenLoop, and each request that makes or destroys one
+// holds another around the work, outside any message manager lock.
 bool JuceVSTWrapper::makeEditorFrame()
 {
-    const std::unique_ptr<AudioFilterEditor> editor (filter->createEditor());
-    return false;
+    if (editorFrame != nullptr)
+        return true;
+
+    const FrameRuntime::HostDrivenLoop onThisThread;
+
+    std::unique_ptr<AudioFilterEditor> editor (filter->createEditorIfNeeded());
+    if (editor == nullptr)
+        return false;
+
+    editorFrame = std::make_unique<EditorCompWrapper> (std::move (editor),
+                                                       [this] (int width, int height) { resizeHostWindow (width, height); });
+    return true;
 }
 
 void JuceVSTWrapper::closeEditor()
 {
+    if (editorFrame == nullptr || destroyingEditor)
+        return;
+
+    const juce::ScopedValueSetter<bool> destroying (destroyingEditor, true);
+
+    // An open pop-up menu or other modal component leaves with result 0, and
+    // its callbacks run now, while the editor they may refer to still exists.
+    if (auto* modalComponents = juce::ModalComponentManager::getInstanceWithoutCreating())
+        if (modalComponents->cancelAllModalComponents())
+            FrameRuntime::runDueTimersAndMessages();
+
+    filter->editorBeingDeleted (&editorFrame->getEditor());
+
+    // The host's window, and ours in it, may be gone already.
+    const HostWindow::WindowErrorsIgnored windowsMayHaveVanished;
+    editorFrame.reset();
+}
+
+void JuceVSTWrapper::updateEditorRect()
+{
+    const auto toShort = [] (int value) { return (int16_t) juce::jlimit (0, 32767, value); };
+
+    editorRect.top = 0;
+    editorRect.left = 0;
+    editorRect.bottom = toShort (editorFrame->getHeight());
+    editorRect.right = toShort (editorFrame->getWidth());
+}
+
+void JuceVSTWrapper::resizeHostWindow (int width, int height)
+{
+    // A host that holds on to the rectangle sees the new size there too.
+    updateEditorRect();
+
+    if (callHost (audioMasterCanDo, 0, 0, const_cast<char*> ("sizeWindow")) != 0)
+        callHost (audioMasterSizeWindow, width, height);
 }
 
 intptr_t JuceVSTWrapper::editGetRect (ERect** rect)
 {
-    const juce::MessageManagerLock messageThreadLock;
-
     if (! makeEditorFrame())
         return 0;
 
+    updateEditorRect();
     *rect = &editorRect;
     return reinterpret_cast<intptr_t> (&editorRect);
 }
 
-intptr_t JuceVSTWrapper::editOpen (void*)
+intptr_t JuceVSTWrapper::editOpen (void* parentWindow)
 {
-    const juce::MessageManagerLock messageThreadLock;
+    // Without a window to live in, an editor cannot be shown: the request
+    // fails and whatever is open stays as it is.
+    if (parentWindow == nullptr)
+        return 0;
+
+    // Keeps this thread the message thread from the old editor to the new.
+    const FrameRuntime::HostDrivenLoop onThisThread;
+
+    if (! HostWindow::exists (parentWindow))
+        return 0;
 
     closeEditor();
-    return makeEditorFrame() ? 1 : 0;
+    if (! makeEditorFrame())
+        return 0;
+
+    const HostWindow::WindowErrorsIgnored windowsMayVanish;
+    editorFrame->showInHostWindow (parentWindow);
+    return 1;
 }
 
 void JuceVSTWrapper::editClose()
 {
-    const juce::MessageManagerLock messageThreadLock;
     closeEditor();
 }
 
 void JuceVSTWrapper::editIdle()
 {
+    if (destroyingEditor)
+        return;
+
+    if (editorFrame == nullptr || ! editorFrame->isInHostWindow())
+    {
+        FrameRuntime::runDueTimersAndMessages();
+        return;
+    }
+
+    const HostWindow::WindowErrorsIgnored hostWindowMayBeGone;
     FrameRuntime::runDueTimersAndMessages();
+
+    // What ran may have closed the editor.
+    if (editorFrame != nullptr)
+        editorFrame->paintPendingRegions();
 }
 
 //==============================================================================
@@ -255,6 +330,7 @@ void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
 void JuceVSTWrapper::timerCallback()
 {
     releaseExpiredChunk();
+    keepHostIdleWhileMouseHeld();
 }
 
 void JuceVSTWrapper::releaseExpiredChunk()
@@ -266,6 +342,21 @@ void JuceVSTWrapper::releaseExpiredChunk()
         chunkTime = 0;
         chunkMemory.reset();
     }
+}
+
+void JuceVSTWrapper::keepHostIdleWhileMouseHeld()
+{
+    // Hosts that stop their own message handling during a drag in our window
+    // still redraw when we call them.
+    if (editorFrame == nullptr || ! juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown())
+        return;
+
+    const auto now = juce::Time::getMillisecondCounter();
+    if (now - lastMouseHoldIdleCall.load (std::memory_order_relaxed) < mouseHoldIdleIntervalMilliseconds)
+        return;
+
+    lastMouseHoldIdleCall.store (now, std::memory_order_relaxed);
+    callHost (audioMasterIdle);
 }
 
 //==============================================================================

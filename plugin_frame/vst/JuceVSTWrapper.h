@@ -2,6 +2,7 @@
 
 #include "AudioEffectX.h"
 #include "AudioFilterBase.h"
+#include "EditorCompWrapper.h"
 #include "FrameRuntime.h"
 
 #include <juce_events/juce_events.h>
@@ -44,6 +45,13 @@ public:
     // Whether the chunk of the last effGetChunk is still held.
     bool holdsChunk() const noexcept { return chunkTime != 0; }
 
+    // The frame of the open editor, or none.
+    EditorCompWrapper* getEditorFrame() const noexcept { return editorFrame.get(); }
+
+    // While a mouse button is held in an editor, the host gets an idle call
+    // at most this often, counted over every instance in the process.
+    static constexpr juce::uint32 mouseHoldIdleIntervalMilliseconds = 20;
+
     // FilterNativeCallbacks
     bool getCurrentPositionInfo (HostPositionInfo& info) override;
     void informHostOfParameterChange (int index, float newValue) override;
@@ -84,9 +92,12 @@ protected:
 private:
     void timerCallback() override;
     void releaseExpiredChunk();
+    void keepHostIdleWhileMouseHeld();
 
     bool makeEditorFrame();
     void closeEditor();
+    void updateEditorRect();
+    void resizeHostWindow (int width, int height);
 
     // Declared first: the framework outlives everything below.
     FrameRuntime::Reference runtime;
@@ -104,6 +115,8 @@ private:
     juce::MemoryBlock chunkMemory;
     juce::uint32 chunkTime = 0;
     ERect editorRect {};
+    std::unique_ptr<EditorCompWrapper> editorFrame; // goes before the processor
+    bool destroyingEditor = false;
 };
 
 // The entry point's work for a plug-in: no effect without a host callback or

@@ -292,10 +292,12 @@ TEST_F (Adapter, EditorRequestsFailWithoutAnEditor)
     journal.clear();
     EXPECT_EQ (effect.dispatch (effEditGetRect, 0, 0, &rect), 0);
     EXPECT_EQ (rect, nullptr);
-    EXPECT_EQ (effect.dispatch (effEditOpen, 0, 0, nullptr), 0);
+    EXPECT_EQ (effect.dispatch (effEditGetRect, 0, 0, nullptr), 0);
+    EXPECT_EQ (effect.dispatch (effEditOpen, 0, 0, nullptr), 0) << "and without a host window nothing is tried";
     EXPECT_EQ (effect.dispatch (effEditClose), 0);
     EXPECT_EQ (effect.dispatch (effEditIdle), 0);
-    EXPECT_EQ (journal, (Journal { "createEditor", "createEditor" }));
+    EXPECT_EQ (journal, (Journal { "createEditor" }));
+    EXPECT_EQ (probe().getActiveEditor(), nullptr);
 }
 
 TEST_F (Adapter, CloseRepliesOneAndDestroysTheProcessor)

@@ -61,7 +61,7 @@ TEST_F (Zintrak, EveryRequestGetsTheReplyOfTheTable)
         { effSetProgram, 0, 0, 0 },         { effSetProgram, 0, 3, 0 },       { effGetProgram, 0, 0, 0 },
         { effGetParamLabel, 0, 0, 0 },      { effGetParamDisplay, 0, 0, 0 },  { effGetParamName, 0, 0, 0 },
         { effGetProgramName, 0, 0, 0 },     { effSetSampleRate, 0, 0, 0 },    { effSetBlockSize, 0, 512, 0 },
-        { effMainsChanged, 0, 1, 0 },       { effMainsChanged, 0, 0, 0 },     { effEditGetRect, 0, 0, 0 },
+        { effMainsChanged, 0, 1, 0 },       { effMainsChanged, 0, 0, 0 },
         { effEditOpen, 0, 0, 0 },           { effEditClose, 0, 0, 0 },        { effEditIdle, 0, 0, 0 },
         { effIdentify, 0, 0, 0x4E764566 },  { effSetChunk, 0, 0, 0 },         { effProcessEvents, 0, 0, 0 },
         { effCanBeAutomated, 0, 0, 1 },     { effCanBeAutomated, 19, 0, 1 },  { effCanBeAutomated, 500, 0, 1 },
@@ -84,6 +84,16 @@ TEST_F (Zintrak, EveryRequestGetsTheReplyOfTheTable)
         EXPECT_EQ (effect.dispatch (row.opcode, row.index, row.value, buffer), row.reply)
             << "request " << row.opcode << " index " << row.index << " value " << row.value;
     }
+
+    // The editor rectangle: its address, written to the pointer and replied.
+    ERect* rect = nullptr;
+    const auto reply = effect.dispatch (effEditGetRect, 0, 0, &rect);
+    ASSERT_NE (rect, nullptr);
+    EXPECT_EQ (reply, reinterpret_cast<intptr_t> (rect));
+    EXPECT_EQ (rect->top, 0);
+    EXPECT_EQ (rect->left, 0);
+    EXPECT_EQ (rect->bottom, 615);
+    EXPECT_EQ (rect->right, 350);
 
     EXPECT_EQ (parameterValues(), before);
 }

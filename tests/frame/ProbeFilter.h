@@ -1,9 +1,13 @@
 #pragma once
 
 #include "AudioFilterBase.h"
+#include "AudioFilterEditor.h"
 
 #include <juce_events/juce_events.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,7 @@ namespace tavrel::test
 // Writes to parameter 0 post a change broadcast; its own listener answers on
 // the message thread by writing the value to parameter 1 through the
 // host-notifying write, the way a processor's listeners reach the host.
+// It offers a ProbeEditor only when made to.
 class ProbeFilter : public AudioFilterBase,
                     public juce::ChangeBroadcaster,
                     private juce::ChangeListener
@@ -22,7 +27,8 @@ class ProbeFilter : public AudioFilterBase,
 public:
     static constexpr int numParameters = 3;
 
-    explicit ProbeFilter (std::vector<std::string>* journalToWrite = nullptr) : journal (journalToWrite)
+    explicit ProbeFilter (std::vector<std::string>* journalToWrite = nullptr, bool offersEditor = false)
+        : journal (journalToWrite), withEditor (offersEditor)
     {
         addChangeListener (this);
     }
@@ -52,11 +58,7 @@ public:
         copyProcessedInputToOutput (input, output);
     }
 
-    AudioFilterEditor* createEditor() override
-    {
-        note ("createEditor");
-        return nullptr;
-    }
+    AudioFilterEditor* createEditor() override;
 
     int getNumParameters() override { return numParameters; }
 
@@ -110,9 +112,7 @@ public:
     HostPositionInfo lastPosition;
     bool lastAccumulate = true;
     int blocks = 0;
-
-private:
-    static bool isValid (int index) { return index >= 0 && index < numParameters; }
+    bool withEditor;
 
     void note (const std::string& entry)
     {
@@ -120,10 +120,76 @@ private:
             journal->push_back (entry);
     }
 
+private:
+    static bool isValid (int index) { return index >= 0 && index < numParameters; }
+
     void changeListenerCallback (juce::ChangeBroadcaster*) override
     {
         setParameterNotifyingHost (1, values[0]);
     }
 };
+
+// The probe's editor, the size of the plug-ins' editors: a button that makes
+// a host-notifying write (parameter 2 := 1), as the plug-ins' lamps do, and
+// one that makes the editor grow by itself. It notes its construction and
+// destruction in the probe's journal and counts the live ones.
+class ProbeEditor : public AudioFilterEditor
+{
+public:
+    static constexpr int width = 350;
+    static constexpr int height = 615;
+    static constexpr int grownWidth = 420;
+    static constexpr int grownHeight = 680;
+    static constexpr int writtenIndex = 2;
+
+    static juce::Rectangle<int> writeButtonBounds() { return { 99, 143, 65, 34 }; }
+    static juce::Rectangle<int> growButtonBounds()  { return { 99, 243, 65, 34 }; }
+
+    explicit ProbeEditor (ProbeFilter& owner) : AudioFilterEditor (owner), probe (owner)
+    {
+        ++live;
+        probe.note ("editor created");
+
+        writeButton.onClick = [this] { getProcessor().setParameterNotifyingHost (writtenIndex, 1.0f); };
+        growButton.onClick = [this] { setSize (grownWidth, grownHeight); };
+        writeButton.setBounds (writeButtonBounds());
+        growButton.setBounds (growButtonBounds());
+        addAndMakeVisible (writeButton);
+        addAndMakeVisible (growButton);
+
+        setSize (width, height);
+    }
+
+    ~ProbeEditor() override
+    {
+        if (onDestruction != nullptr)
+            onDestruction();
+
+        probe.note ("editor destroyed");
+        --live;
+    }
+
+    void paint (juce::Graphics& g) override
+    {
+        g.fillAll (juce::Colour (0xff203040));
+        g.setColour (juce::Colours::white);
+        g.setFont (20.0f);
+        g.drawText ("Frame Probe", getLocalBounds().removeFromTop (60), juce::Justification::centred);
+    }
+
+    static inline std::atomic<int> live { 0 };
+    std::function<void()> onDestruction; // a test's look into the destruction
+
+private:
+    ProbeFilter& probe;
+    juce::TextButton writeButton { "WRITE" };
+    juce::TextButton growButton { "GROW" };
+};
+
+inline AudioFilterEditor* ProbeFilter::createEditor()
+{
+    note ("createEditor");
+    return withEditor ? new ProbeEditor (*this) : nullptr;
+}
 
 } // namespace tavrel::test

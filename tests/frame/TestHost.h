@@ -9,7 +9,9 @@
 #endif
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,7 +22,7 @@ namespace tavrel::test
 
 // The host side of the effect record: answers the plug-in's callback with a
 // version, a time record the test sets, and records the parameter-change
-// notices. One host is active at a time; the callback finds it through
+// notices and the editor's window requests (can-do, size window, idle). One host is active at a time; the callback finds it through
 // TestHost::active. The callback allocates nothing on the get-time path.
 class TestHost
 {
@@ -86,13 +88,51 @@ public:
     std::atomic<int> automateCount { 0 };
     std::vector<std::string>* journal = nullptr; // shared with a probe processor
 
+    // The reply to audioMasterCanDo "sizeWindow", and what a size window
+    // request does besides being noted.
+    intptr_t canSizeWindow = 1;
+    std::function<void (int width, int height)> onSizeWindow;
+
+    // "canDo <text>" and "sizeWindow <width>x<height>", in order.
+    std::vector<std::string> windowRequests() const
+    {
+        const std::lock_guard<std::mutex> lock (noticeMutex);
+        return windowLog;
+    }
+
+    // When each audioMasterIdle arrived, in milliseconds of a steady clock.
+    std::vector<double> idleCallTimes() const
+    {
+        const std::lock_guard<std::mutex> lock (noticeMutex);
+        return idleTimes;
+    }
+
+    void clearWindowRequests()
+    {
+        const std::lock_guard<std::mutex> lock (noticeMutex);
+        windowLog.clear();
+        idleTimes.clear();
+    }
+
     static inline TestHost* active = nullptr;
 
 private:
     mutable std::mutex noticeMutex;
     std::vector<Notice> automated;
+    std::vector<std::string> windowLog;
+    std::vector<double> idleTimes;
 
-    intptr_t answer (int32_t opcode, int32_t index, intptr_t value, void*, float opt)
+    void noteWindowRequest (const std::string& entry)
+    {
+        {
+            const std::lock_guard<std::mutex> lock (noticeMutex);
+            windowLog.push_back (entry);
+        }
+        if (journal != nullptr)
+            journal->push_back (entry);
+    }
+
+    intptr_t answer (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
     {
         switch (opcode)
         {
@@ -111,6 +151,24 @@ private:
                 if (journal != nullptr)
                     journal->push_back ("automate " + std::to_string (index));
                 ++automateCount;
+                return 0;
+            }
+
+            case vst::audioMasterCanDo:
+                noteWindowRequest ("canDo " + std::string (ptr != nullptr ? static_cast<const char*> (ptr) : ""));
+                return ptr != nullptr && std::strcmp (static_cast<const char*> (ptr), "sizeWindow") == 0 ? canSizeWindow : 0;
+
+            case vst::audioMasterSizeWindow:
+                noteWindowRequest ("sizeWindow " + std::to_string (index) + "x" + std::to_string (value));
+                if (onSizeWindow != nullptr)
+                    onSizeWindow (index, (int) value);
+                return 1;
+
+            case vst::audioMasterIdle:
+            {
+                const std::lock_guard<std::mutex> lock (noticeMutex);
+                idleTimes.push_back (std::chrono::duration<double, std::milli> (
+                    std::chrono::steady_clock::now().time_since_epoch()).count());
                 return 0;
             }
 
