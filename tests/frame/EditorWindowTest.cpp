@@ -160,6 +160,31 @@ TEST_P (PluginEditorWindow, OpensAndClosesManyTimes)
     EXPECT_TRUE (window.children().empty());
 }
 
+// The first editor makes the library's look and feel; closing the last effect
+// shuts the framework down, which deletes it with the framework's other
+// singletons. The next effect starts the framework again: its editor must
+// draw with a new look and feel, exactly as the first did.
+TEST_P (PluginEditorWindow, LooksTheSameAfterTheFrameworkRestarted)
+{
+    ASSERT_NE (openEditor(), 0u);
+    const auto before = window.capture();
+    ASSERT_EQ (effect.close(), 1);
+
+    OpenEffect again { library.create() };
+    ASSERT_NE (again.get(), nullptr);
+    ASSERT_EQ (again.dispatch (effEditOpen, 0, 0, window.handle()), 1);
+    ASSERT_TRUE (idleUntil (again, [&] { return window.children().size() == 1; }));
+    idleFor (again, 150);
+
+    const auto after = window.capture();
+    int differing = 0;
+    for (int y = 0; y < after.getHeight(); ++y)
+        for (int x = 0; x < after.getWidth(); ++x)
+            differing += after.getPixelAt (x, y) != before.getPixelAt (x, y);
+    EXPECT_EQ (differing, 0);
+    EXPECT_EQ (again.close(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P (Plugins, PluginEditorWindow, ::testing::ValuesIn (editorCases),
                           [] (const auto& testCase) { return std::string (testCase.param.name); });
 
