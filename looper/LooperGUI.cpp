@@ -17,10 +17,6 @@ namespace
     constexpr double trimMinimum = -50.0;
     constexpr double sizeModMinimum = -100.0;
 
-    std::unique_ptr<juce::TextButton> newButton() { return std::make_unique<juce::TextButton> ("new button"); }
-    std::unique_ptr<juce::Slider> newSlider()     { return std::make_unique<juce::Slider> ("new slider"); }
-    std::unique_ptr<juce::Label> newLabel()       { return std::make_unique<juce::Label> ("new label"); }
-
     juce::String percentText (double value) { return numberText (value) + " %"; }
 }
 
@@ -132,18 +128,9 @@ void LooperGUI::changeListenerCallback (juce::ChangeBroadcaster*)
     updateFromProcessor();
 }
 
-int LooperGUI::memberOf (const juce::Button* button) const noexcept
-{
-    for (size_t member = 0; member < modeButtons.size(); ++member)
-        if (modeButtons[member] == button)
-            return (int) member;
-
-    return -1;
-}
-
 void LooperGUI::buttonClicked (juce::Button* button)
 {
-    const int member = memberOf (button);
+    const int member = positionIn (modeButtons, button);
     if (member < 0)
         return;
 

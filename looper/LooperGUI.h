@@ -53,7 +53,6 @@ private:
     void setRanges();
     void updateFromProcessor();
     void sendModeSelection();
-    int memberOf (const juce::Button* button) const noexcept;
 
     LooperFilter& processor;
 

@@ -7,6 +7,10 @@
 namespace tavrel
 {
 
+std::unique_ptr<juce::TextButton> newButton() { return std::make_unique<juce::TextButton> ("new button"); }
+std::unique_ptr<juce::Slider> newSlider()     { return std::make_unique<juce::Slider> ("new slider"); }
+std::unique_ptr<juce::Label> newLabel()       { return std::make_unique<juce::Label> ("new label"); }
+
 void configureLampButton (juce::TextButton& button, juce::Button::Listener& listener)
 {
     button.setTooltip ({});

@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <initializer_list>
+#include <memory>
 
 namespace tavrel
 {
@@ -10,6 +11,11 @@ namespace tavrel
 // The building blocks both editors are made of: lamp buttons over a printed
 // background, thumb-only sliders and white value labels, and the rules their
 // radio groups and value texts follow.
+
+// New children with the names the editors give every control of a kind.
+std::unique_ptr<juce::TextButton> newButton();
+std::unique_ptr<juce::Slider> newSlider();
+std::unique_ptr<juce::Label> newLabel();
 
 // A button that shows only its lamp picture and never toggles by itself: the
 // editor sets every toggle state.
@@ -54,6 +60,17 @@ juce::String barFractionText (int exponent);
 
 namespace tavrel
 {
+
+// The position of a button in a group, or -1 when it is not one of them.
+template <typename Group>
+int positionIn (const Group& group, const juce::Button* button) noexcept
+{
+    for (size_t position = 0; position < group.size(); ++position)
+        if (group[position] == button)
+            return (int) position;
+
+    return -1;
+}
 
 // Deletes owned children in the order given.
 template <typename... Children>

@@ -16,10 +16,6 @@ namespace
     constexpr double sliceSizeMaximum = 4.0;
     constexpr double bufferSizeMaximum = 4.0;
     constexpr double trimMinimum = -50.0;
-
-    std::unique_ptr<juce::TextButton> newButton() { return std::make_unique<juce::TextButton> ("new button"); }
-    std::unique_ptr<juce::Slider> newSlider()     { return std::make_unique<juce::Slider> ("new slider"); }
-    std::unique_ptr<juce::Label> newLabel()       { return std::make_unique<juce::Label> ("new label"); }
 }
 
 SlicerGUI::SlicerGUI (SlicerFilter& owner)
@@ -151,15 +147,6 @@ void SlicerGUI::changeListenerCallback (juce::ChangeBroadcaster*)
     updateFromProcessor();
 }
 
-int SlicerGUI::modeOf (const juce::Button* button) const noexcept
-{
-    for (size_t mode = 0; mode < modeButtons.size(); ++mode)
-        if (modeButtons[mode] == button)
-            return (int) mode;
-
-    return -1;
-}
-
 void SlicerGUI::buttonClicked (juce::Button* button)
 {
     if (button == holdButton.get())
@@ -168,7 +155,7 @@ void SlicerGUI::buttonClicked (juce::Button* button)
     if (button == reverseButton.get())
         return toggleOption (*reverseButton, reverseOn, SlicerParameters::reverseIndex);
 
-    const int mode = modeOf (button);
+    const int mode = positionIn (modeButtons, button);
     if (mode < 0)
         return;
 

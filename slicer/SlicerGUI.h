@@ -52,7 +52,6 @@ private:
     void updateFromProcessor();
     void sendModeSelection();
     void toggleOption (juce::TextButton& button, bool& state, int parameterIndex);
-    int modeOf (const juce::Button* button) const noexcept;
 
     SlicerFilter& processor;
 
