@@ -6,7 +6,8 @@
 #   libraries  libpng and libjpeg-turbo, built as static i686 libraries from
 #              Debian's own source packages (Debian's JUCE carries neither);
 #   wine       a private 32-bit Wine, unpacked from Debian's i386 packages
-#              without installing them, and a prefix booted once.
+#              without installing them, and a prefix booted once (with
+#              a renderer setting for the editor tests' program).
 # Everything but the apt packages lands in $TAVREL_CACHE_DIR (default
 # ~/.cache/tavrel): mingw/ (the static libraries), wine/ (the Wine root),
 # wine-prefix/ (the Wine prefix), apt/ (the private apt state). Idempotent:
@@ -195,11 +196,24 @@ boot_wine_prefix() {
   touch "$wine_prefix/tavrel-ready"
 }
 
+# The framework's editor windows ask DXGI for the screens' adapters and fail
+# when it has none; Wine's DXGI has none without OpenGL, which the private
+# Wine lacks. Wine's renderer without 3D gives it one, for the editor tests'
+# program only.
+configure_editor_tests() {
+  [ ! -e "$wine_prefix/tavrel-editor-ready" ] || return 0
+  eval "$(wine_environment)"
+  DISPLAY= "$WINELOADER" reg add 'HKCU\Software\Wine\AppDefaults\windows_editor_tests.exe\Direct3D' \
+    /v renderer /d no3d /f >/dev/null 2>&1
+  "$WINESERVER" -w
+  touch "$wine_prefix/tavrel-editor-ready"
+}
+
 for part in "${parts[@]}"; do
   case "$part" in
     toolchain) install_toolchain ;;
     libraries) prepare_private_apt; build_libpng; build_libjpeg ;;
-    wine) prepare_private_apt; install_wine; boot_wine_prefix ;;
+    wine) prepare_private_apt; install_wine; boot_wine_prefix; configure_editor_tests ;;
     env) ;;
     *) log "unknown part '$part' (toolchain, libraries, wine, env)"; exit 2 ;;
   esac

@@ -20,4 +20,16 @@
 #define IID_PPV_ARGS(pp) \
     __uuidof (std::remove_pointer_t<std::remove_reference_t<decltype (*(pp))>>), IID_PPV_ARGS_Helper (pp)
 
+// juce_core's lookup knows only the interfaces that JUCE declares itself and
+// answers an empty IID for any other. The editor's window asks DXGI for its
+// factory through that lookup: with an empty IID the factory is refused, and
+// the framework then calls through the null pointer it got, ending the
+// host's process the moment an editor opens. DXGI's own IID is named here.
+#include <dxgi.h>
+
+namespace juce
+{
+JUCE_DECLARE_UUID_GETTER (::IDXGIFactory, "7b7166ec-21c7-44ae-b21a-c9ae321ae369")
+}
+
 #include <juce_gui_basics/juce_gui_basics.cpp>

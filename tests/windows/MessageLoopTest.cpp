@@ -2,11 +2,10 @@
 // its message thread, and the framework's messages (change broadcasts, the
 // timer that announces writes from other threads) wait in that thread's
 // queue until the host pumps it, or until its idle call.
+#include "MessagePump.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <algorithm>
 #include <thread>
@@ -16,37 +15,6 @@ using namespace tavrel::vst;
 
 namespace
 {
-
-void pumpMessages()
-{
-    MSG message;
-    while (PeekMessageA (&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage (&message);
-        DispatchMessageA (&message);
-    }
-}
-
-// Pumps the queue as a host's message loop does, until the condition holds
-// or the time is up; true when it held.
-template <typename Condition>
-bool pumpMessagesUntil (Condition condition, DWORD timeoutMs = 2000)
-{
-    const auto deadline = GetTickCount() + timeoutMs;
-    while (! condition())
-    {
-        if (GetTickCount() > deadline)
-            return false;
-        pumpMessages();
-        Sleep (1);
-    }
-    return true;
-}
-
-void pumpMessagesFor (DWORD milliseconds)
-{
-    pumpMessagesUntil ([] { return false; }, milliseconds);
-}
 
 bool contains (const std::vector<TestHost::Notice>& notices, TestHost::Notice wanted)
 {
