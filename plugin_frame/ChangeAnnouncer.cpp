@@ -1,5 +1,7 @@
 #include "ChangeAnnouncer.h"
 
+#include "MessageThread.h"
+
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -51,10 +53,9 @@ ChangeAnnouncer::~ChangeAnnouncer()
 
 void ChangeAnnouncer::announce() noexcept
 {
-    // Unlike isThisTheMessageThread(), this test takes no lock.
-    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-
-    if (messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager())
+    // This test takes no lock, and stays right while the frame moves the
+    // message thread.
+    if (MessageThread::isCurrent())
         broadcaster.sendChangeMessage();
     else
         pending.store (true, std::memory_order_relaxed);

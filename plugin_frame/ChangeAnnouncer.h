@@ -12,8 +12,7 @@ namespace tavrel
 // which the host's audio thread (where automation plays back) must never do:
 // there the write only raises a flag, and one timer on the message thread,
 // shared by every instance, turns raised flags into broadcasts within a few
-// milliseconds. On the message thread, or on a thread that holds its lock,
-// the broadcast is posted at once.
+// milliseconds. On the message thread the broadcast is posted at once.
 class ChangeAnnouncer
 {
 public:

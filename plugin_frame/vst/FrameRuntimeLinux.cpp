@@ -1,6 +1,8 @@
 // The Linux runtime: a background message thread while no editor is open.
 #include "FrameRuntime.h"
 
+#include "MessageThread.h"
+
 #include <juce_events/juce_events.h>
 
 #include <memory>
@@ -53,7 +55,7 @@ namespace
     private:
         void run() override
         {
-            juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+            MessageThread::takeHere();
             running.signal();
 
             // Blocks in poll() until a message or a timer's wake-up arrives.
@@ -72,7 +74,7 @@ namespace
 
     void takeMessageThreadHere()
     {
-        juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+        MessageThread::takeHere();
     }
 }
 
@@ -108,6 +110,7 @@ FrameRuntime::Reference::~Reference()
     }
 
     frameworkSupport.reset();
+    MessageThread::forget();
 }
 
 FrameRuntime::HostDrivenLoop::HostDrivenLoop()
