@@ -4,6 +4,7 @@
 // synthetic mouse events, and photographed into the build's screenshots/.
 #include "X11HostWindow.h"
 
+#include "LampClicks.h"
 #include "ProbeFilter.h"
 #include "TestHost.h"
 
@@ -20,24 +21,20 @@ struct PluginEditorCase
 {
     const char* name;
     const char* path;
-    juce::Rectangle<int> lampButton;         // in editor coordinates
-    std::vector<TestHost::Notice> lampWrites; // what a click on it tells the host, in order
+    LampClick lamp;
     const char* screenshot;
 };
 
 void PrintTo (const PluginEditorCase& c, std::ostream* stream) { *stream << c.name; }
 
 const PluginEditorCase editorCases[] = {
-    { "Probe", PROBE_EDITOR_PLUGIN_PATH, ProbeEditor::writeButtonBounds(),
-      { { ProbeEditor::writtenIndex, 1.0f, true } }, "probe-editor" },
-    { "Zintrak", ZINTRAK_PATH, { 99, 143, 65, 34 }, // "RANDOM"
-      { { 2, 1.0f, true }, { 14, 2.0f / 14.0f, true } }, "zintrak-editor" },
-    { "Morlune", MORLUNE_PATH, { 86, 431, 65, 34 }, // "LOOP"
-      { { 1, 1.0f, true }, { 3, 0.333333343f, true } }, "morlune-editor" },
+    { "Probe", PROBE_EDITOR_PLUGIN_PATH,
+      { ProbeEditor::writeButtonBounds().getX(), ProbeEditor::writeButtonBounds().getY(),
+        { { ProbeEditor::writtenIndex, 1.0f, true } } },
+      "probe-editor" },
+    { "Zintrak", ZINTRAK_PATH, zintrakRandomLamp, "zintrak-editor" },
+    { "Morlune", MORLUNE_PATH, morluneLoopLamp, "morlune-editor" },
 };
-
-// The lamp picture covers a button's top-left 56 x 29 pixels.
-juce::Point<int> lampCentre (juce::Rectangle<int> button) { return button.getPosition() + juce::Point<int> (28, 14); }
 
 class PluginEditorWindow : public ::testing::TestWithParam<PluginEditorCase>
 {
@@ -122,20 +119,12 @@ TEST_P (PluginEditorWindow, AClickOnTheLampWritesThroughTheHost)
     ASSERT_NE (editorWindow, 0u);
     host.clearNotices();
 
-    const auto& expected = GetParam().lampWrites;
-    click (editorWindow, lampCentre (GetParam().lampButton));
+    const auto& expected = GetParam().lamp.writes;
+    click (editorWindow, { GetParam().lamp.centreX(), GetParam().lamp.centreY() });
     ASSERT_TRUE (idleUntil (effect, [&] { return host.notices().size() >= expected.size(); }))
         << "the click never reached the host";
 
-    const auto notices = host.notices();
-    for (size_t i = 0; i < expected.size(); ++i)
-    {
-        EXPECT_EQ (notices[i].index, expected[i].index) << "notice " << i;
-        EXPECT_FLOAT_EQ (notices[i].value, expected[i].value) << "notice " << i;
-        EXPECT_TRUE (notices[i].fromCallingThread) << "the editor runs on the host's GUI thread";
-        EXPECT_FLOAT_EQ (effect->getParameter (effect.get(), expected[i].index), expected[i].value)
-            << "parameter " << expected[i].index;
-    }
+    expectLampWrites (host.notices(), expected, effect);
 }
 
 TEST_P (PluginEditorWindow, OpensAndClosesManyTimes)

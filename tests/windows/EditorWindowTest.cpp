@@ -3,6 +3,7 @@
 // host's, driven by effEditIdle and the host's message loop, clicked through
 // the system's input queue, and photographed into the build's screenshots/.
 // Needs Wine with a display (run-with-display.sh).
+#include "LampClicks.h"
 #include "MessagePump.h"
 #include "TestHost.h"
 #include "Win32HostWindow.h"
@@ -21,22 +22,16 @@ struct PluginEditorCase
 {
     const char* name;
     const char* path;
-    Bounds lampButton;                        // in editor coordinates
-    std::vector<TestHost::Notice> lampWrites; // what a click on it tells the host, in order
+    LampClick lamp;
     const char* screenshot;
 };
 
 void PrintTo (const PluginEditorCase& c, std::ostream* stream) { *stream << c.name; }
 
 const PluginEditorCase editorCases[] = {
-    { "Zintrak", ZINTRAK_PATH, { 99, 143, 65, 34 }, // "RANDOM"
-      { { 2, 1.0f, true }, { 14, 2.0f / 14.0f, true } }, "zintrak-editor-windows" },
-    { "Morlune", MORLUNE_PATH, { 86, 431, 65, 34 }, // "LOOP"
-      { { 1, 1.0f, true }, { 3, 0.333333343f, true } }, "morlune-editor-windows" },
+    { "Zintrak", ZINTRAK_PATH, zintrakRandomLamp, "zintrak-editor-windows" },
+    { "Morlune", MORLUNE_PATH, morluneLoopLamp, "morlune-editor-windows" },
 };
-
-// The lamp picture covers a button's top-left 56 x 29 pixels.
-POINT lampCentre (Bounds button) { return { button.x + 28, button.y + 14 }; }
 
 class PluginEditorWindow : public ::testing::TestWithParam<PluginEditorCase>
 {
@@ -116,20 +111,12 @@ TEST_P (PluginEditorWindow, AClickOnTheLampWritesThroughTheHost)
     ASSERT_NE (editorWindow, nullptr);
     host.clearNotices();
 
-    const auto& expected = GetParam().lampWrites;
-    click (editorWindow, lampCentre (GetParam().lampButton));
+    const auto& expected = GetParam().lamp.writes;
+    click (editorWindow, { GetParam().lamp.centreX(), GetParam().lamp.centreY() });
     ASSERT_TRUE (idleUntil (effect, [&] { return host.notices().size() >= expected.size(); }))
         << "the click never reached the host";
 
-    const auto notices = host.notices();
-    for (size_t i = 0; i < expected.size(); ++i)
-    {
-        EXPECT_EQ (notices[i].index, expected[i].index) << "notice " << i;
-        EXPECT_FLOAT_EQ (notices[i].value, expected[i].value) << "notice " << i;
-        EXPECT_TRUE (notices[i].fromCallingThread) << "the editor runs on the host's GUI thread";
-        EXPECT_FLOAT_EQ (effect->getParameter (effect.get(), expected[i].index), expected[i].value)
-            << "parameter " << expected[i].index;
-    }
+    expectLampWrites (host.notices(), expected, effect);
 }
 
 TEST_P (PluginEditorWindow, OpensAndClosesManyTimes)
