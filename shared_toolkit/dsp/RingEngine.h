@@ -86,8 +86,9 @@ public:
         noteWhereTheBlockEnded (activeAtStart, active, numSamples);
     }
 
-    // Forgets the recording; voices and indices carry on.
-    void clearRecording() noexcept { ring.clear(); }
+    // Forgets the recording; voices and indices carry on. The span of the
+    // latest grid stays resident for recording on.
+    void clearRecording() noexcept { ring.clear (grid.ringLength); }
 
     const StereoRing& recording() const noexcept { return ring; }
     uint32_t divisionInForce() const noexcept    { return division; }
@@ -109,7 +110,7 @@ protected:
     bool relayGrid (uint32_t newDivision, int sampleInBlock) noexcept
     {
         division = newDivision;
-        if (! grid.lay (samplesPerBar, division, engine().slicesInRing()))
+        if (! layGrid())
             return false;
 
         writeIndex = grid.writeIndexAt (samplePosition + sampleInBlock);
@@ -155,13 +156,24 @@ private:
 
         // No tempo, or one that gives slices shorter than a sample: no grid,
         // so the block counts as stopped.
-        if (! grid.lay (samplesPerBar, division, engine().slicesInRing()))
+        if (! layGrid())
             return false;
 
         writeIndex = grid.writeIndexAt (samplePosition);
         keepVoicesWithTheRecording();
         untilBoundary = engine().samplesUntilBoundaryAt (writeIndex);
         recountBoundary = false;
+        return true;
+    }
+
+    // Records go below the ring length of the grid in force; the ring learns
+    // how far, so that clearing touches no more than was written.
+    bool layGrid() noexcept
+    {
+        if (! grid.lay (samplesPerBar, division, engine().slicesInRing(), ring.capacity()))
+            return false;
+
+        ring.noteSpanInUse (grid.ringLength);
         return true;
     }
 

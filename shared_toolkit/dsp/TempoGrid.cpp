@@ -1,5 +1,4 @@
 #include "TempoGrid.h"
-#include "StereoRing.h"
 
 #include <cmath>
 #include <limits>
@@ -49,7 +48,7 @@ uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexce
     return (uint32_t) std::ceil (samplesPerSlice - slicePhase);
 }
 
-bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept
+bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing, uint32_t ringCapacity) noexcept
 {
     samplesPerSlice = samplesPerBar / (double) slicesPerBar;
 
@@ -60,7 +59,7 @@ bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slice
     sliceLength = (int32_t) std::floor (samplesPerSlice);
     span = (double) slicesInRing * samplesPerSlice;
     const double wholeSpan = std::floor (span);
-    ringLength = wholeSpan >= (double) StereoRing::capacity ? StereoRing::capacity : (uint32_t) wholeSpan;
+    ringLength = wholeSpan >= (double) ringCapacity ? ringCapacity : (uint32_t) wholeSpan;
     return true;
 }
 

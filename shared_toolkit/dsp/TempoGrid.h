@@ -38,7 +38,7 @@ int64_t floorModulo (int64_t value, int64_t modulus) noexcept;
 uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexcept;
 
 // The slice grid of a block: `slicesPerBar` slices of a bar, `slicesInRing` of
-// them making the ring.
+// them making the ring, which is at most `ringCapacity` samples long.
 struct SliceGrid
 {
     double samplesPerSlice = 0.0;
@@ -48,7 +48,7 @@ struct SliceGrid
 
     // False when the tempo gives no usable grid: a non-finite or non-positive
     // bar, or slices shorter than one sample or longer than 32-bit counts hold.
-    bool lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept;
+    bool lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing, uint32_t ringCapacity) noexcept;
 
     // floor(fmod(samplePosition, span)) modulo ringLength.
     uint32_t writeIndexAt (double samplePosition) const noexcept;

@@ -101,16 +101,16 @@ TEST (TempoGrid, BoundaryCountdownAgreesWithTestingEverySample)
 TEST (TempoGrid, GridsOutsideTheUsableRangeAreRefused)
 {
     SliceGrid grid;
-    EXPECT_TRUE (grid.lay (88200.0, 8, 8));
+    EXPECT_TRUE (grid.lay (88200.0, 8, 8, 2646000));
     EXPECT_EQ (grid.sliceLength, 11025);
     EXPECT_EQ (grid.ringLength, 88200u);
 
-    EXPECT_TRUE (grid.lay (705600.0, 8, 32));
+    EXPECT_TRUE (grid.lay (705600.0, 8, 32, 2646000));
     EXPECT_EQ (grid.ringLength, 2646000u) << "capped";
 
     for (double bar : { 0.0, -1.0, 31.0, std::numeric_limits<double>::quiet_NaN(),
                         std::numeric_limits<double>::infinity(), 1.0e15 })
-        EXPECT_FALSE (grid.lay (bar, 32, 32)) << bar;
+        EXPECT_FALSE (grid.lay (bar, 32, 32, 2646000)) << bar;
 }
 
 TEST (BypassTail, LetsFourHundredFortyWetSamplesThroughAfterBypass)
