@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
 """The LV2 bundles as Debian's LV2 tools (lilv) read them: lv2ls finds both
-plug-ins, lv2info parses their metadata with the ports and URIs they declare,
-and lv2apply renders a file through each one with no transport, where the
-initial settings pass the input through after the fade-in."""
-import array
+plug-ins, lv2info parses their metadata with the ports and URIs they declare.
+(lv2apply cannot run them: it refuses the atom port that carries their
+parameters and the host's transport.)"""
 import os
 import subprocess
 import sys
-import tempfile
-import wave
 
-plugins_dir, = sys.argv[1:]
+plugins_dir = os.path.abspath(sys.argv[1])
 plugins = {"urn:tavrel:ZnTv": "Tavrel Slicer", "urn:tavrel:MrTv": "Tavrel Looper"}
 env = dict(os.environ, LV2_PATH=plugins_dir)
 failures = []
@@ -36,42 +33,11 @@ for uri, name in plugins.items():
     check(f"Name:              {name}" in text, f"{uri}: name {name} missing")
     check("Author:            Tavrel Software" in text, f"{uri}: vendor missing")
     check(f"{uri}:UI" in text, f"{uri}: editor UI missing")
-    audio_in = text.count("http://lv2plug.in/ns/lv2core#AudioPort\n\t\tType:        http://lv2plug.in/ns/lv2core#InputPort") \
-        + text.count("http://lv2plug.in/ns/lv2core#InputPort\n\t\tType:        http://lv2plug.in/ns/lv2core#AudioPort")
-    audio_out = text.count("http://lv2plug.in/ns/lv2core#AudioPort\n\t\tType:        http://lv2plug.in/ns/lv2core#OutputPort") \
-        + text.count("http://lv2plug.in/ns/lv2core#OutputPort\n\t\tType:        http://lv2plug.in/ns/lv2core#AudioPort")
+    ports = [section for section in text.split("\n\tPort ")[1:]]
+    audio_in = sum(1 for p in ports if "#AudioPort" in p and "#InputPort" in p)
+    audio_out = sum(1 for p in ports if "#AudioPort" in p and "#OutputPort" in p)
     check(audio_in == 2 and audio_out == 2, f"{uri}: audio ports {audio_in} in, {audio_out} out")
-    check("midi" not in text.lower() or "MidiEvent" not in text, f"{uri}: takes MIDI")
-
-rate, length, fade_in = 44100, 44100, 8192
-samples = [int(12000 * ((i % 441) / 441.0 - 0.5)) for i in range(length)]
-with tempfile.TemporaryDirectory() as directory:
-    source = os.path.join(directory, "in.wav")
-    with wave.open(source, "wb") as w:
-        w.setnchannels(2)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(array.array("h", [s for s in samples for _ in range(2)]).tobytes())
-
-    for uri in plugins:
-        result = os.path.join(directory, "out.wav")
-        applied = run("lv2apply", "-i", source, "-o", result, uri)
-        check(applied.returncode == 0, f"lv2apply {uri} failed: {applied.stderr}")
-        if applied.returncode != 0:
-            continue
-        with wave.open(result, "rb") as r:
-            frames = r.readframes(r.getnframes())
-            width = r.getsampwidth()
-        if width == 2:
-            out = array.array("h", frames)
-            scale = 1.0
-        else:
-            out = array.array("f" if width == 4 else "d", frames)
-            scale = 32768.0
-        left = [out[2 * i] * scale for i in range(len(out) // 2)]
-        check(len(left) == length, f"{uri}: {len(left)} frames out of {length}")
-        worst = max((abs(left[i] - samples[i]) for i in range(fade_in, min(length, len(left)))), default=1e9)
-        check(worst <= 1.0, f"{uri}: the stopped output differs from the input by {worst}")
+    check(all("MidiEvent" not in p for p in ports), f"{uri}: takes MIDI")
 
 for failure in failures:
     print("FAIL:", failure)
