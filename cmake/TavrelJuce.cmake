@@ -50,3 +50,21 @@ else()
   find_package(Threads REQUIRED)
   target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
 endif()
+
+if(NOT WIN32)
+  # What JUCE's VST3 and LV2 plug-in clients need beside tavrel_juce, compiled
+  # once for both plug-ins with tavrel_juce's switches and no plug-in hosting.
+  # Only the clients' own files, which read a plug-in's JucePlugin_* facts,
+  # are compiled per plug-in (cmake/TavrelFormats.cmake).
+  add_library(tavrel_juce_processors STATIC
+    "${JUCE_MODULES_DIR}/juce_gui_extra/juce_gui_extra.cpp"
+    "${JUCE_MODULES_DIR}/juce_audio_processors/juce_audio_processors.cpp")
+  target_compile_definitions(tavrel_juce_processors PUBLIC
+    JUCE_MODULE_AVAILABLE_juce_gui_extra=1
+    JUCE_MODULE_AVAILABLE_juce_audio_processors=1
+    JUCE_MODULE_AVAILABLE_juce_audio_plugin_client=1
+    JUCE_PLUGINHOST_VST=0 JUCE_PLUGINHOST_VST3=0 JUCE_PLUGINHOST_LV2=0
+    JUCE_PLUGINHOST_LADSPA=0 JUCE_PLUGINHOST_AU=0 JUCE_PLUGINHOST_ARA=0)
+  # The VST3 and LV2 SDK headers the clients include, from JUCE's own copy.
+  target_link_libraries(tavrel_juce_processors PUBLIC tavrel_juce juce::juce_vst3_headers juce::juce_lilv_headers)
+endif()

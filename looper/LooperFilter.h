@@ -20,9 +20,12 @@ public:
     AudioFilterEditor* createEditor() override;
 
 private:
+    static constexpr CEventListener::Variant listenerLayout = CEventListener::layoutOf (LooperParameters::table);
+    static_assert (listenerLayout.modeIndex == LooperParameters::modeIndex && listenerLayout.followUpCount == 0);
+
     // Last, so that it is made once everything it reads exists and goes first,
     // while the change broadcaster it listens to still exists.
-    CEventListener hiddenListener { *this, *this, CEventListener::looper };
+    CEventListener hiddenListener { *this, *this, listenerLayout };
 
     JUCE_DECLARE_NON_COPYABLE (LooperFilter)
 };

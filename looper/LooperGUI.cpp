@@ -13,7 +13,7 @@ namespace tavrel
 namespace
 {
     constexpr int modeRadioGroup = 1;
-    constexpr double sliceSizeMaximum = 6.0;
+    constexpr double sliceSizeMaximum = LooperParameters::table[LooperParameters::sliceSizeIndex].steps;
     constexpr double trimMinimum = -50.0;
     constexpr double sizeModMinimum = -100.0;
 
@@ -173,7 +173,7 @@ void LooperGUI::updateFromProcessor()
         for (int i = 0; i < LooperParameters::count; ++i)
             p[(size_t) i] = processor.getParameter (i);
 
-        selectedMode = (int) std::floor ((double) p[LooperParameters::modeIndex] * 3.0);
+        selectedMode = (int) std::floor ((double) p[LooperParameters::modeIndex] * LooperParameters::buttonCount);
 
         // The top position of "Mode" plays as Alternating but shows the
         // Bypass lamp.

@@ -1,4 +1,5 @@
 #include "JuceVSTWrapper.h"
+#include "MorluneIdentity.h"
 #include "LooperFilter.h"
 
 namespace
@@ -8,13 +9,13 @@ namespace
         return std::make_unique<tavrel::LooperFilter>();
     }
 
-    const tavrel::vst::PluginIdentity morluneIdentity {
-        "Tavrel Looper",
-        "Tavrel Software",
-        tavrel::vst::fourCharCode ('M', 'r', 'T', 'v'),
-        1000,
+    const tavrel::vst::PluginIdentity vstIdentity {
+        tavrel::morluneIdentity.effectName,
+        tavrel::morluneIdentity.vendor,
+        tavrel::morluneIdentity.fourCharCode(),
+        tavrel::morluneIdentity.vendorVersion,
         createLooper
     };
 }
 
-TAVREL_VST_ENTRY_POINTS (morluneIdentity)
+TAVREL_VST_ENTRY_POINTS (vstIdentity)

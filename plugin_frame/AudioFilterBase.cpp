@@ -18,6 +18,11 @@ void AudioFilterBase::setParameterNotifyingHost (int index, float newValue)
         setParameter (index, newValue);
 }
 
+juce::String AudioFilterBase::getParameterTextForValue (int index, float)
+{
+    return getParameterText (index);
+}
+
 AudioFilterEditor* AudioFilterBase::createEditorIfNeeded()
 {
     if (auto* existing = getActiveEditor())

@@ -55,6 +55,10 @@ public:
     virtual juce::String getParameterText (int index) = 0;
     virtual void setParameter (int index, float newValue) = 0;
 
+    // What the parameter would show at another value, for hosts that label
+    // positions ahead of a write. Without an override, the current text.
+    virtual juce::String getParameterTextForValue (int index, float value);
+
     virtual int getNumPrograms() = 0;
     virtual int getCurrentProgram() = 0;
     virtual void setCurrentProgram (int index) = 0;

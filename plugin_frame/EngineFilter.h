@@ -55,6 +55,15 @@ public:
     float getParameter (int index) override          { return params.read (index); }
     juce::String getParameterText (int index) override { return params.text (index); }
 
+    // A parameter set of its own takes the write, so the texts come from the
+    // same write rules without touching this instance.
+    juce::String getParameterTextForValue (int index, float value) override
+    {
+        Parameters scratch;
+        scratch.write (index, value);
+        return scratch.text (index);
+    }
+
     void setParameter (int index, float newValue) override
     {
         if (params.write (index, newValue))

@@ -6,9 +6,6 @@
 namespace tavrel
 {
 
-const CEventListener::Variant CEventListener::slicer { 20, 14, { 17, 18 }, 2 };
-const CEventListener::Variant CEventListener::looper { 9, 3, { 0, 0 }, 0 };
-
 CEventListener::CEventListener (AudioFilterBase& processor, juce::ChangeBroadcaster& processorBroadcaster,
                                 const Variant& variant)
     : AudioFilterEditor (processor),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFilterEditor.h"
+#include "dsp/PluginFacts.h"
 
 #include <juce_events/juce_events.h>
 
@@ -33,8 +34,24 @@ public:
         int followUpCount;
     };
 
-    static const Variant slicer; // 20 parameters, toggles 0..13, "Hold" and "Reverse" after
-    static const Variant looper; // 9 parameters, buttons 0..2
+    // The layout a parameter table declares: the toggles in front of the
+    // first other parameter form the group, that parameter is "Mode", and the
+    // toggles after it are the follow-ups (the slicer's "Hold" and "Reverse").
+    template <size_t count>
+    static constexpr Variant layoutOf (const ParameterInfo (&table)[count])
+    {
+        static_assert (count <= largestParameterCount);
+        Variant variant { (int) count, 0, { 0, 0 }, 0 };
+
+        while (variant.modeIndex < (int) count && table[variant.modeIndex].kind == ParameterInfo::Kind::toggle)
+            ++variant.modeIndex;
+
+        for (int i = variant.modeIndex + 1; i < (int) count; ++i)
+            if (table[i].kind == ParameterInfo::Kind::toggle && variant.followUpCount < (int) variant.followUps.size())
+                variant.followUps[(size_t) variant.followUpCount++] = i;
+
+        return variant;
+    }
 
     CEventListener (AudioFilterBase& processor, juce::ChangeBroadcaster& processorBroadcaster,
                     const Variant& variant);

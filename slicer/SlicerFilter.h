@@ -20,9 +20,15 @@ public:
     AudioFilterEditor* createEditor() override;
 
 private:
+    static constexpr CEventListener::Variant listenerLayout = CEventListener::layoutOf (SlicerParameters::table);
+    static_assert (listenerLayout.modeIndex == SlicerParameters::modeIndex
+                   && listenerLayout.followUpCount == 2
+                   && listenerLayout.followUps[0] == SlicerParameters::holdIndex
+                   && listenerLayout.followUps[1] == SlicerParameters::reverseIndex);
+
     // Last, so that it is made once everything it reads exists and goes first,
     // while the change broadcaster it listens to still exists.
-    CEventListener hiddenListener { *this, *this, CEventListener::slicer };
+    CEventListener hiddenListener { *this, *this, listenerLayout };
 
     JUCE_DECLARE_NON_COPYABLE (SlicerFilter)
 };

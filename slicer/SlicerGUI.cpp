@@ -13,8 +13,9 @@ namespace tavrel
 namespace
 {
     constexpr int modeRadioGroup = 1;
-    constexpr double sliceSizeMaximum = 4.0;
-    constexpr double bufferSizeMaximum = 4.0;
+    // The sliders show the positions of "Size" (0..4) and "BufLen" in bars (1..4).
+    constexpr double sliceSizeMaximum = SlicerParameters::table[SlicerParameters::sizeIndex].steps;
+    constexpr double bufferSizeMaximum = SlicerParameters::table[SlicerParameters::bufLenIndex].steps + 1;
     constexpr double trimMinimum = -50.0;
 }
 
@@ -203,7 +204,7 @@ void SlicerGUI::updateFromProcessor()
         for (int i = 0; i < SlicerParameters::count; ++i)
             p[(size_t) i] = processor.getParameter (i);
 
-        selectedMode = (int) std::floor ((double) p[SlicerParameters::modeIndex] * 14.0);
+        selectedMode = (int) std::floor ((double) p[SlicerParameters::modeIndex] * SlicerParameters::toggleCount);
 
         // At the top position the lamps keep showing the last mode chosen.
         if (selectedMode >= 0 && selectedMode < SlicerParameters::toggleCount)
@@ -222,7 +223,7 @@ void SlicerGUI::updateFromProcessor()
                              juce::dontSendNotification);
     trimLabel->setText (trimValueText (trimSlider->getValue()), juce::dontSendNotification);
 
-    const float bars = p[SlicerParameters::bufLenIndex] * 3.0f + 1.0f;
+    const float bars = p[SlicerParameters::bufLenIndex] * (float) (bufferSizeMaximum - 1.0) + 1.0f;
     bufferSizeSlider->setValue (bars, juce::dontSendNotification);
     bufferSizeLabel->setText (numberText (bars) + " bars", juce::dontSendNotification);
 }

@@ -1,4 +1,5 @@
 #include "JuceVSTWrapper.h"
+#include "ZintrakIdentity.h"
 #include "SlicerFilter.h"
 
 namespace
@@ -8,13 +9,13 @@ namespace
         return std::make_unique<tavrel::SlicerFilter>();
     }
 
-    const tavrel::vst::PluginIdentity zintrakIdentity {
-        "Tavrel Slicer",
-        "Tavrel Software",
-        tavrel::vst::fourCharCode ('Z', 'n', 'T', 'v'),
-        1000,
+    const tavrel::vst::PluginIdentity vstIdentity {
+        tavrel::zintrakIdentity.effectName,
+        tavrel::zintrakIdentity.vendor,
+        tavrel::zintrakIdentity.fourCharCode(),
+        tavrel::zintrakIdentity.vendorVersion,
         createSlicer
     };
 }
 
-TAVREL_VST_ENTRY_POINTS (zintrakIdentity)
+TAVREL_VST_ENTRY_POINTS (vstIdentity)

@@ -8,15 +8,10 @@ namespace tavrel
 
 namespace
 {
-    constexpr const char* parameterNames[LooperParameters::count] = {
-        "Bypass", "Loop", "Alternating", "Mode", "Start", "Size", "Modulation", "Size", "Trim"
-    };
-
     // Shown by "Mode" at its top position, which has no button of its own.
     constexpr const char* topModeText = "Tavrel Looper";
 
     // Further single-precision steps.
-    constexpr float oneSixth = 0.166666672f;
     constexpr float oneEighth = 0.125f;
 
     // Below this a loop "Size" is kept as written, above it snaps to eighths.
@@ -45,13 +40,8 @@ namespace
 
 LooperParameters::LooperParameters()
 {
-    for (auto& v : values)
-        v.store (0.0f, std::memory_order_relaxed);
-
-    store (loopSizeIndex, 0.5f);
-    store (modulationIndex, 0.5f);
-    store (sliceSizeIndex, 2.0f * oneSixth);
-    store (trimIndex, 0.45f);
+    for (int i = 0; i < count; ++i)
+        store (i, table[i].defaultValue);
 }
 
 bool LooperParameters::write (int index, float value) noexcept
@@ -136,7 +126,7 @@ void LooperParameters::writeLoopOrGrid (int index, float value) noexcept
             break;
         case sliceSizeIndex:
         {
-            const int step = nearestStep (value, 6);
+            const int step = nearestStep (value, table[sliceSizeIndex].steps);
             store (index, (float) step * oneSixth);
             pendingDivision.store (1u << step, std::memory_order_relaxed);
             break;
@@ -157,7 +147,7 @@ float LooperParameters::read (int index) const noexcept
 
 const char* LooperParameters::name (int index) noexcept
 {
-    return isValidIndex (index) ? parameterNames[index] : "";
+    return isValidIndex (index) ? table[index].name : "";
 }
 
 std::string LooperParameters::text (int index) const
@@ -172,7 +162,7 @@ std::string LooperParameters::text (int index) const
         case modeIndex:
         {
             const int position = (int) std::floor ((double) value * buttonCount);
-            return position < buttonCount ? parameterNames[position] : topModeText;
+            return position < buttonCount ? table[position].name : topModeText;
         }
         case startIndex:
         case loopSizeIndex:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/ParameterValues.h"
+#include "dsp/PluginFacts.h"
 
 #include <array>
 #include <atomic>
@@ -9,6 +10,10 @@
 
 namespace tavrel
 {
+
+// The slice-size step in single precision, slightly above 1/6 as the other
+// steps are.
+constexpr float oneSixth = 0.166666672f;
 
 // The looper's nine parameters: the stored (quantised) values that hosts read
 // back, the radio group of three mode buttons mirrored by "Mode", and the
@@ -38,6 +43,24 @@ public:
 
     static constexpr int buttonCount = 3;
     static constexpr int topModePosition = 3; // "Mode" only: plays as Alternating
+
+    using Kind = ParameterInfo::Kind;
+
+    // Every format's view of the nine parameters, in index order. The two
+    // "Size" parameters keep their VST 2.4 name and are told apart by their
+    // full names. "Start" stores eighths from 0 to 7/8, positions no host
+    // could draw from a step count, so it counts as continuous.
+    static constexpr ParameterInfo table[count] = {
+        { "bypass",      "Bypass",      "Bypass",      0.0f, 1, Kind::toggle },
+        { "loop",        "Loop",        "Loop",        0.0f, 1, Kind::toggle },
+        { "alternating", "Alternating", "Alternating", 0.0f, 1, Kind::toggle },
+        { "mode",        "Mode",        "Mode",        0.0f, buttonCount, Kind::choice },
+        { "start",       "Start",       "Start",       0.0f, 0, Kind::continuous },
+        { "loop_size",   "Size",        "Loop Size",   0.5f, 0, Kind::continuous },
+        { "modulation",  "Modulation",  "Modulation",  0.5f, 0, Kind::continuous },
+        { "slice_size",  "Size",        "Slice Size",  2.0f * oneSixth, 6,       Kind::choice }, // 1 .. 1/64 bar
+        { "trim",        "Trim",        "Trim",        0.45f, 0, Kind::continuous },           // -50 .. +50 ms
+    };
 
     LooperParameters();
 

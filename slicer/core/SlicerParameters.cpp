@@ -8,12 +8,6 @@ namespace tavrel
 
 namespace
 {
-    constexpr const char* parameterNames[SlicerParameters::count] = {
-        "Bypass", "Backwards", "Random", "Skip 2nd", "Skip 3rd", "Skip 4th", "Skip 5th",
-        "Play 3rd", "Play 4th", "Play 5th", "Play 6th", "O:1243", "O:1233", "O:2134",
-        "Mode", "Size", "Trim", "Hold", "Reverse", "BufLen"
-    };
-
     // Shown by "Mode" at its top position, which has no toggle of its own.
     constexpr const char* topModeText = "Live Slices";
 
@@ -24,11 +18,8 @@ namespace
 
 SlicerParameters::SlicerParameters()
 {
-    for (auto& v : values)
-        v.store (0.0f, std::memory_order_relaxed);
-
-    store (sizeIndex, 0.5f);
-    store (trimIndex, 0.45f);
+    for (int i = 0; i < count; ++i)
+        store (i, table[i].defaultValue);
 }
 
 bool SlicerParameters::write (int index, float value) noexcept
@@ -103,8 +94,8 @@ void SlicerParameters::writeGridOrOption (int index, float value) noexcept
     {
         case sizeIndex:
         {
-            const int step = nearestStep (value, 4);
-            store (index, (float) step / 4.0f);
+            const int step = nearestStep (value, table[sizeIndex].steps);
+            store (index, (float) step / (float) table[sizeIndex].steps);
             pendingDivision.store (2u << step, std::memory_order_relaxed);
             break;
         }
@@ -122,7 +113,7 @@ void SlicerParameters::writeGridOrOption (int index, float value) noexcept
             break;
         case bufLenIndex:
         {
-            const int step = nearestStep (value, 3);
+            const int step = nearestStep (value, table[bufLenIndex].steps);
             store (index, (float) step * oneThird);
             pendingBars.store ((uint32_t) step + 1, std::memory_order_relaxed);
             break;
@@ -139,7 +130,7 @@ float SlicerParameters::read (int index) const noexcept
 
 const char* SlicerParameters::name (int index) noexcept
 {
-    return isValidIndex (index) ? parameterNames[index] : "";
+    return isValidIndex (index) ? table[index].name : "";
 }
 
 std::string SlicerParameters::text (int index) const
@@ -154,7 +145,7 @@ std::string SlicerParameters::text (int index) const
         case modeIndex:
         {
             const int position = (int) std::floor ((double) value * toggleCount);
-            return position < toggleCount ? parameterNames[position] : topModeText;
+            return position < toggleCount ? table[position].name : topModeText;
         }
         case sizeIndex:
             return "1/" + std::to_string (pendingDivision.load (std::memory_order_relaxed)) + " bar";
@@ -167,7 +158,7 @@ std::string SlicerParameters::text (int index) const
         case reverseIndex:
             return onOff (reverse.load (std::memory_order_relaxed));
         case bufLenIndex:
-            return std::to_string ((int) std::floor ((double) value * 3.0) + 1) + " bar";
+            return std::to_string ((int) std::floor ((double) value * table[bufLenIndex].steps) + 1) + " bar";
         default:
             return onOff (value > 0.5f);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/ParameterValues.h"
+#include "dsp/PluginFacts.h"
 
 #include <array>
 #include <atomic>
@@ -37,6 +38,33 @@ public:
 
     static constexpr int toggleCount = 14;
     static constexpr int topModePosition = 14; // "Mode" only: live slices through the voices
+
+    using Kind = ParameterInfo::Kind;
+
+    // Every format's view of the 20 parameters, in index order. "Mode" has a
+    // position for each toggle and one above them.
+    static constexpr ParameterInfo table[count] = {
+        { "bypass",     "Bypass",    "Bypass",      0.0f, 1, Kind::toggle },
+        { "backwards",  "Backwards", "Backwards",   0.0f, 1, Kind::toggle },
+        { "random",     "Random",    "Random",      0.0f, 1, Kind::toggle },
+        { "skip_2nd",   "Skip 2nd",  "Skip 2nd",    0.0f, 1, Kind::toggle },
+        { "skip_3rd",   "Skip 3rd",  "Skip 3rd",    0.0f, 1, Kind::toggle },
+        { "skip_4th",   "Skip 4th",  "Skip 4th",    0.0f, 1, Kind::toggle },
+        { "skip_5th",   "Skip 5th",  "Skip 5th",    0.0f, 1, Kind::toggle },
+        { "play_3rd",   "Play 3rd",  "Play 3rd",    0.0f, 1, Kind::toggle },
+        { "play_4th",   "Play 4th",  "Play 4th",    0.0f, 1, Kind::toggle },
+        { "play_5th",   "Play 5th",  "Play 5th",    0.0f, 1, Kind::toggle },
+        { "play_6th",   "Play 6th",  "Play 6th",    0.0f, 1, Kind::toggle },
+        { "order_1243", "O:1243",    "O:1243",      0.0f, 1, Kind::toggle },
+        { "order_1233", "O:1233",    "O:1233",      0.0f, 1, Kind::toggle },
+        { "order_2134", "O:2134",    "O:2134",      0.0f, 1, Kind::toggle },
+        { "mode",       "Mode",      "Mode",        0.0f, toggleCount, Kind::choice },
+        { "size",       "Size",      "Size",        0.5f, 4, Kind::choice },      // 1/2 .. 1/32 bar
+        { "trim",       "Trim",      "Trim",        0.45f, 0, Kind::continuous }, // -50 .. +50 ms
+        { "hold",       "Hold",      "Hold",        0.0f, 1, Kind::toggle },
+        { "reverse",    "Reverse",   "Reverse",     0.0f, 1, Kind::toggle },
+        { "buf_len",    "BufLen",    "BufLen",      0.0f, 3, Kind::choice },      // 1 .. 4 bars
+    };
 
     SlicerParameters();
 
