@@ -84,7 +84,12 @@ bool JuceVSTWrapper::getCurrentPositionInfo (HostPositionInfo& info)
 
 void JuceVSTWrapper::informHostOfParameterChange (int index, float newValue)
 {
-    filter->setParameter (index, newValue);
+    {
+        // An editor's or the listener's write never lands in the middle of a
+        // chunk save or restore. The host is called without the lock.
+        const juce::ScopedLock chunkAccess (chunkLock);
+        filter->setParameter (index, newValue);
+    }
     callHost (audioMasterAutomate, index, 0, nullptr, newValue);
 }
 
@@ -302,27 +307,36 @@ void JuceVSTWrapper::editIdle()
 }
 
 //==============================================================================
+// The chunk requests come from whatever thread the host saves and restores
+// state on: autosave, undo and offline bounces run on workers, while the
+// host's GUI thread may be waiting for them. So they never wait for the
+// message thread: the chunk lock serialises them with each other, with the
+// adapter timer's release of the chunk and with the frame's own parameter
+// writes, and nothing that holds it waits for another thread.
 int32_t JuceVSTWrapper::getChunk (void** data)
 {
-    const juce::MessageManagerLock messageThreadLock;
+    const juce::ScopedLock chunkAccess (chunkLock);
 
     chunkMemory.reset();
     filter->getStateInformation (chunkMemory);
     *data = chunkMemory.getData();
-    chunkTime = juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter());
+    chunkTime.store (juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter()),
+                     std::memory_order_relaxed);
     return (int32_t) chunkMemory.getSize();
 }
 
 void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
 {
-    const juce::MessageManagerLock messageThreadLock;
+    const juce::ScopedLock chunkAccess (chunkLock);
 
     // Some hosts hand back the very chunk we gave them: it is freed only once
     // the restore has read it.
     juce::MemoryBlock previousChunk;
     previousChunk.swapWith (chunkMemory);
-    chunkTime = 0;
+    chunkTime.store (0, std::memory_order_relaxed);
 
+    // The restore's change broadcast is posted from here on the message
+    // thread, and otherwise by the message thread within a few milliseconds.
     if (byteSize > 0 && data != nullptr)
         filter->setStateInformation (data, byteSize);
 }
@@ -337,9 +351,12 @@ void JuceVSTWrapper::releaseExpiredChunk()
 {
     // The difference of two counter readings stays right across the
     // counter's wrap-around.
-    if (chunkTime != 0 && juce::Time::getApproximateMillisecondCounter() - chunkTime > chunkHoldMilliseconds)
+    const juce::ScopedLock chunkAccess (chunkLock);
+    const auto handedOut = chunkTime.load (std::memory_order_relaxed);
+
+    if (handedOut != 0 && juce::Time::getApproximateMillisecondCounter() - handedOut > chunkHoldMilliseconds)
     {
-        chunkTime = 0;
+        chunkTime.store (0, std::memory_order_relaxed);
         chunkMemory.reset();
     }
 }

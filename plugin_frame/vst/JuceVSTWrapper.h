@@ -43,7 +43,7 @@ public:
     AudioFilterBase& getFilter() const noexcept { return *filter; }
 
     // Whether the chunk of the last effGetChunk is still held.
-    bool holdsChunk() const noexcept { return chunkTime != 0; }
+    bool holdsChunk() const noexcept { return chunkTime.load (std::memory_order_relaxed) != 0; }
 
     // The frame of the open editor, or none.
     EditorCompWrapper* getEditorFrame() const noexcept { return editorFrame.get(); }
@@ -111,9 +111,14 @@ private:
     std::atomic<bool> processing { false };
     juce::MidiBuffer midiEvents; // the plug-ins take no events; always empty
 
-    // Used on the message thread only, or under its lock.
+    // The chunk handed to the host and when (0 for none), changed only under
+    // the chunk lock, which the chunk requests take on any thread. It also
+    // keeps the frame's own parameter writes out of a save or restore.
+    juce::CriticalSection chunkLock;
     juce::MemoryBlock chunkMemory;
-    juce::uint32 chunkTime = 0;
+    std::atomic<juce::uint32> chunkTime { 0 };
+
+    // Used on the message thread only, or under its lock.
     ERect editorRect {};
     std::unique_ptr<EditorCompWrapper> editorFrame; // goes before the processor
     bool destroyingEditor = false;
