@@ -72,7 +72,8 @@ JuceVSTWrapper::~JuceVSTWrapper()
     stopTimer();
     closeEditor();
     filter.reset();
-    chunkMemory.reset();
+    for (auto& chunk : chunks)
+        releaseChunk (chunk);
 }
 
 //==============================================================================
@@ -317,12 +318,14 @@ int32_t JuceVSTWrapper::getChunk (void** data)
 {
     const juce::ScopedLock chunkAccess (chunkLock);
 
-    chunkMemory.reset();
-    filter->getStateInformation (chunkMemory);
-    *data = chunkMemory.getData();
-    chunkTime.store (juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter()),
-                     std::memory_order_relaxed);
-    return (int32_t) chunkMemory.getSize();
+    auto& chunk = chunkOfThisThread();
+    releaseChunk (chunk);
+    filter->getStateInformation (chunk.memory);
+    *data = chunk.memory.getData();
+    chunk.requester = std::this_thread::get_id();
+    chunk.time = juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter());
+    heldChunks.fetch_add (1, std::memory_order_relaxed);
+    return (int32_t) chunk.memory.getSize();
 }
 
 void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
@@ -331,14 +334,44 @@ void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
 
     // Some hosts hand back the very chunk we gave them: it is freed only once
     // the restore has read it.
+    auto& chunk = chunkOfThisThread();
     juce::MemoryBlock previousChunk;
-    previousChunk.swapWith (chunkMemory);
-    chunkTime.store (0, std::memory_order_relaxed);
+    previousChunk.swapWith (chunk.memory);
+    releaseChunk (chunk);
 
     // The restore's change broadcast is posted from here on the message
     // thread, and otherwise by the message thread within a few milliseconds.
     if (byteSize > 0 && data != nullptr)
         filter->setStateInformation (data, byteSize);
+}
+
+JuceVSTWrapper::HeldChunk& JuceVSTWrapper::chunkOfThisThread()
+{
+    const auto thisThread = std::this_thread::get_id();
+    const auto now = juce::Time::getApproximateMillisecondCounter();
+    HeldChunk* choice = &chunks[0];
+
+    for (auto& chunk : chunks)
+    {
+        if (chunk.time != 0 && chunk.requester == thisThread)
+            return chunk;
+
+        // A free one, or else the one handed out longest ago.
+        if (choice->time != 0 && (chunk.time == 0 || now - chunk.time > now - choice->time))
+            choice = &chunk;
+    }
+
+    return *choice;
+}
+
+void JuceVSTWrapper::releaseChunk (HeldChunk& chunk)
+{
+    if (chunk.time != 0)
+        heldChunks.fetch_sub (1, std::memory_order_relaxed);
+
+    chunk.time = 0;
+    chunk.requester = {};
+    chunk.memory.reset();
 }
 
 void JuceVSTWrapper::timerCallback()
@@ -349,16 +382,14 @@ void JuceVSTWrapper::timerCallback()
 
 void JuceVSTWrapper::releaseExpiredChunk()
 {
+    const juce::ScopedLock chunkAccess (chunkLock);
+    const auto now = juce::Time::getApproximateMillisecondCounter();
+
     // The difference of two counter readings stays right across the
     // counter's wrap-around.
-    const juce::ScopedLock chunkAccess (chunkLock);
-    const auto handedOut = chunkTime.load (std::memory_order_relaxed);
-
-    if (handedOut != 0 && juce::Time::getApproximateMillisecondCounter() - handedOut > chunkHoldMilliseconds)
-    {
-        chunkTime.store (0, std::memory_order_relaxed);
-        chunkMemory.reset();
-    }
+    for (auto& chunk : chunks)
+        if (chunk.time != 0 && now - chunk.time > chunkHoldMilliseconds)
+            releaseChunk (chunk);
 }
 
 void JuceVSTWrapper::keepHostIdleWhileMouseHeld()
