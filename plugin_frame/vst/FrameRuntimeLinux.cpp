@@ -28,9 +28,11 @@
 #include <dlfcn.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <mutex>
 #include <utility>
+
+extern "C" int __cxa_atexit (void (*function) (void*), void* argument, void* library);
+extern "C" void* __dso_handle; // this library's own handle, from the C runtime
 
 namespace juce
 {
@@ -146,10 +148,13 @@ namespace
 
     // Run by exit() and by the dlclose that unloads this library (which,
     // with the hold below, only comes once every instance has closed).
+    // Registered for this library by name: a plain atexit, as sanitizers
+    // intercept it, would outlive the library and be called after it is
+    // unloaded.
     void registerExitHandler()
     {
         if (! exitHandlerRegistered)
-            exitHandlerRegistered = std::atexit (parkForExit) == 0;
+            exitHandlerRegistered = __cxa_atexit ([] (void*) { parkForExit(); }, nullptr, &__dso_handle) == 0;
     }
 
     // A reference to this library of its own, as long as instances live.
