@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace tavrel
@@ -18,37 +19,46 @@ namespace
     };
 
     // Every live announcer, and the timer that polls them while there is any.
-    // Changed only when processors are made and destroyed, never on the audio
-    // thread.
+    struct Registry
+    {
+        std::vector<ChangeAnnouncer*> announcers;
+        PollTimer pollTimer;
+    };
+
+    // Made with the first announcer and deleted with the last, never by a
+    // static destructor: a host that ends its process with instances open
+    // may still call them while the exit handlers run. Changed only when
+    // processors are made and destroyed, never on the audio thread.
     std::mutex registryMutex;
-    std::vector<ChangeAnnouncer*> announcers;
-    std::unique_ptr<PollTimer> pollTimer;
+    Registry* registry = nullptr;
 }
 
 ChangeAnnouncer::ChangeAnnouncer (juce::ChangeBroadcaster& broadcasterToUse)
     : broadcaster (broadcasterToUse)
 {
     const std::lock_guard<std::mutex> lock (registryMutex);
-    announcers.push_back (this);
 
-    if (pollTimer == nullptr)
+    if (registry == nullptr)
     {
-        pollTimer = std::make_unique<PollTimer>();
-        pollTimer->startTimer (pollIntervalMs);
+        registry = new Registry();
+        registry->pollTimer.startTimer (pollIntervalMs);
     }
+
+    registry->announcers.push_back (this);
 }
 
 ChangeAnnouncer::~ChangeAnnouncer()
 {
-    std::unique_ptr<PollTimer> lastTimer;
+    std::unique_ptr<Registry> lastRegistry;
     {
         const std::lock_guard<std::mutex> lock (registryMutex);
+        auto& announcers = registry->announcers;
         announcers.erase (std::remove (announcers.begin(), announcers.end(), this), announcers.end());
         if (announcers.empty())
-            lastTimer = std::move (pollTimer);
+            lastRegistry.reset (std::exchange (registry, nullptr));
     }
-    // Stopped outside the lock: its callback takes the lock too.
-    lastTimer.reset();
+    // Its timer is stopped outside the lock: the callback takes the lock too.
+    lastRegistry.reset();
 }
 
 void ChangeAnnouncer::announce() noexcept
@@ -64,8 +74,9 @@ void ChangeAnnouncer::announce() noexcept
 void ChangeAnnouncer::postAllPending()
 {
     const std::lock_guard<std::mutex> lock (registryMutex);
-    for (auto* announcer : announcers)
-        announcer->postIfPending();
+    if (registry != nullptr)
+        for (auto* announcer : registry->announcers)
+            announcer->postIfPending();
 }
 
 void ChangeAnnouncer::postIfPending()

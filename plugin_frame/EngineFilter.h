@@ -84,7 +84,7 @@ public:
 
     void setStateInformation (const void* data, int sizeInBytes) override
     {
-        restoreParameterState (*this, *this, data, sizeInBytes);
+        restoreParameterState (*this, changes, data, sizeInBytes);
     }
 
     const Parameters& parameters() const noexcept { return params; }

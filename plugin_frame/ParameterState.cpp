@@ -37,7 +37,7 @@ void saveParameterState (AudioFilterBase& processor, juce::MemoryBlock& destData
     writeSettingsChunk (element, destData);
 }
 
-bool restoreParameterState (AudioFilterBase& processor, juce::ChangeBroadcaster& broadcaster,
+bool restoreParameterState (AudioFilterBase& processor, ChangeAnnouncer& changes,
                             const void* data, int sizeInBytes)
 {
     if (sizeInBytes <= 0)
@@ -53,7 +53,7 @@ bool restoreParameterState (AudioFilterBase& processor, juce::ChangeBroadcaster&
         processor.setParameter (i, narrowToFloat (getValueAttribute (*element, parameterAttributeName (i), current)));
     }
 
-    broadcaster.sendChangeMessage();
+    changes.announce();
     return true;
 }
 

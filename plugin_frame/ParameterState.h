@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFilterBase.h"
+#include "ChangeAnnouncer.h"
 
 #include <juce_events/juce_events.h>
 
@@ -19,10 +20,11 @@ void saveParameterState (AudioFilterBase& processor, juce::MemoryBlock& destData
 
 // Writes parameters 0..N-1 in ascending order through the processor's own
 // parameter write (a value missing from the chunk is the current one), so the
-// write rules run as for a host, then sends one change broadcast. A chunk that
-// cannot be read, or holds another element, changes nothing and broadcasts
-// nothing; the result tells which happened.
-bool restoreParameterState (AudioFilterBase& processor, juce::ChangeBroadcaster& broadcaster,
+// write rules run as for a host, then announces one change broadcast, which
+// reaches the listeners on the message thread whatever thread restores. A
+// chunk that cannot be read, or holds another element, changes nothing and
+// broadcasts nothing; the result tells which happened.
+bool restoreParameterState (AudioFilterBase& processor, ChangeAnnouncer& changes,
                             const void* data, int sizeInBytes);
 
 } // namespace tavrel

@@ -29,7 +29,10 @@ namespace tavrel::vst
 //
 // The support is set up with the first instance and shut down with the last,
 // so a library without instances holds no threads and no framework state and
-// unloads cleanly. When the framework already runs in this process image (a
+// unloads cleanly. While instances are open, the library stays loaded even if
+// the host unloads it; a process that ends with instances open leaves them,
+// and the framework, to the end of the process (FrameRuntimeLinux.cpp tells
+// why). When the framework already runs in this process image (a
 // program that links the frame statically), its message thread stays in place
 // and no thread of ours is started.
 class FrameRuntime

@@ -1,12 +1,38 @@
 // The Linux runtime: a background message thread while no editor is open.
+//
+// A host may end its process (exit) with instances still open, or unload the
+// library under one. Both used to crash: the runtime's state lived in static
+// objects, whose destructors shut the framework down from the process's exit
+// handlers, after the framework's own function-local statics (the list of
+// DeletedAtShutdown objects, the holder of the current-thread records) were
+// already destroyed, and while the background thread still delivered
+// messages. One of those was the asynchronous start of the framework's timer
+// thread, pending since the first timer was started: the new thread read the
+// destroyed holder and died. So here:
+// - the state has no destructor; what an open instance holds at exit is left
+//   to the end of the process;
+// - an exit handler, registered once the framework is up (so it runs before
+//   the destructors of the framework's statics), parks the background thread
+//   after its current message: nothing of ours runs from then on, and the
+//   thread keeps the framework's current-thread holder alive for any thread
+//   still starting;
+// - while any instance is open the library holds a reference to itself, so
+//   a host's dlclose cannot unmap code that its instances and our threads
+//   still run.
 #include "FrameRuntime.h"
 
 #include "MessageThread.h"
 
 #include <juce_events/juce_events.h>
 
-#include <memory>
+#include <dlfcn.h>
+
+#include <atomic>
 #include <mutex>
+#include <utility>
+
+extern "C" int __cxa_atexit (void (*function) (void*), void* argument, void* library);
+extern "C" void* __dso_handle; // this library's own handle, from the C runtime
 
 namespace juce
 {
@@ -19,6 +45,10 @@ namespace tavrel::vst
 
 namespace
 {
+    // How long the exit handler waits for the message thread to finish the
+    // message it delivers; a delivery blocked in a quitting host gives up.
+    constexpr int exitParkTimeoutMilliseconds = 2000;
+
     // Wakes a message loop that sleeps in poll(), so it notices it should stop.
     struct WakeUpMessage : juce::CallbackMessage
     {
@@ -47,12 +77,29 @@ namespace
             if (! isThreadRunning())
                 return;
 
-            signalThreadShouldExit();
-            (new WakeUpMessage())->post();
+            askToLeaveLoop();
             stopThread (-1);
         }
 
+        // At process exit: the thread finishes the message it delivers, then
+        // waits for the end of the process without touching anything.
+        void park()
+        {
+            if (! isThreadRunning())
+                return;
+
+            parkWhenLeaving.store (true, std::memory_order_relaxed);
+            askToLeaveLoop();
+            parked.wait (exitParkTimeoutMilliseconds);
+        }
+
     private:
+        void askToLeaveLoop()
+        {
+            signalThreadShouldExit();
+            (new WakeUpMessage())->post();
+        }
+
         void run() override
         {
             MessageThread::takeHere();
@@ -61,20 +108,63 @@ namespace
             // Blocks in poll() until a message or a timer's wake-up arrives.
             while (! threadShouldExit())
                 juce::dispatchNextMessageOnSystemQueue (false);
+
+            if (parkWhenLeaving.load (std::memory_order_relaxed))
+            {
+                parked.signal();
+                juce::WaitableEvent().wait (-1);
+            }
         }
 
-        juce::WaitableEvent running;
+        juce::WaitableEvent running, parked;
+        std::atomic<bool> parkWhenLeaving { false };
     };
 
+    // Trivially destructible on purpose: nothing here runs at exit. The
+    // objects are made with the first reference and deleted with the last.
     std::mutex runtimeMutex;
     int references = 0;
     int hostDrivenLoops = 0;
-    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> frameworkSupport;
-    std::unique_ptr<BackgroundMessageThread> messageThread; // none when the framework was running before us
+    bool processIsExiting = false;
+    bool exitHandlerRegistered = false;
+    juce::ScopedJuceInitialiser_GUI* frameworkSupport = nullptr;
+    BackgroundMessageThread* messageThread = nullptr; // none when the framework was running before us
+    void* libraryHold = nullptr;
 
     void takeMessageThreadHere()
     {
         MessageThread::takeHere();
+    }
+
+    void parkForExit()
+    {
+        const std::lock_guard<std::mutex> lock (runtimeMutex);
+        if (messageThread == nullptr)
+            return;
+
+        processIsExiting = true;
+        messageThread->park();
+    }
+
+    // Run by exit() and by the dlclose that unloads this library (which,
+    // with the hold below, only comes once every instance has closed).
+    // Registered for this library by name: a plain atexit, as sanitizers
+    // intercept it, would outlive the library and be called after it is
+    // unloaded.
+    void registerExitHandler()
+    {
+        if (! exitHandlerRegistered)
+            exitHandlerRegistered = __cxa_atexit ([] (void*) { parkForExit(); }, nullptr, &__dso_handle) == 0;
+    }
+
+    // A reference to this library of its own, as long as instances live.
+    void* holdThisLibrary()
+    {
+        Dl_info info {};
+        if (dladdr (reinterpret_cast<void*> (&holdThisLibrary), &info) == 0 || info.dli_fname == nullptr)
+            return nullptr;
+
+        return dlopen (info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     }
 }
 
@@ -82,16 +172,18 @@ FrameRuntime::Reference::Reference()
 {
     const std::lock_guard<std::mutex> lock (runtimeMutex);
 
-    if (references++ > 0)
+    if (references++ > 0 || processIsExiting)
         return;
 
     const bool frameworkAlreadyRunning = juce::MessageManager::getInstanceWithoutCreating() != nullptr;
-    frameworkSupport = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+    frameworkSupport = new juce::ScopedJuceInitialiser_GUI();
 
     if (! frameworkAlreadyRunning)
     {
-        messageThread = std::make_unique<BackgroundMessageThread>();
+        libraryHold = holdThisLibrary();
+        messageThread = new BackgroundMessageThread();
         messageThread->start();
+        registerExitHandler();
     }
 }
 
@@ -99,18 +191,25 @@ FrameRuntime::Reference::~Reference()
 {
     const std::lock_guard<std::mutex> lock (runtimeMutex);
 
-    if (--references > 0)
+    // A process that is ending keeps what it has: its threads are parked.
+    if (--references > 0 || processIsExiting)
         return;
 
     if (messageThread != nullptr)
     {
         // Shut down from the thread that is left, with nothing else dispatching.
-        messageThread.reset();
+        delete messageThread;
+        messageThread = nullptr;
         takeMessageThreadHere();
     }
 
-    frameworkSupport.reset();
+    delete frameworkSupport;
+    frameworkSupport = nullptr;
     MessageThread::forget();
+
+    // The host still holds the library it calls us through.
+    if (libraryHold != nullptr)
+        dlclose (std::exchange (libraryHold, nullptr));
 }
 
 FrameRuntime::HostDrivenLoop::HostDrivenLoop()
@@ -118,7 +217,7 @@ FrameRuntime::HostDrivenLoop::HostDrivenLoop()
     const std::lock_guard<std::mutex> lock (runtimeMutex);
 
     // A message thread that is not ours keeps its identity.
-    if (++hostDrivenLoops > 1 || messageThread == nullptr)
+    if (++hostDrivenLoops > 1 || messageThread == nullptr || processIsExiting)
         return;
 
     messageThread->stop();
@@ -129,7 +228,7 @@ FrameRuntime::HostDrivenLoop::~HostDrivenLoop()
 {
     const std::lock_guard<std::mutex> lock (runtimeMutex);
 
-    if (--hostDrivenLoops == 0 && messageThread != nullptr)
+    if (--hostDrivenLoops == 0 && messageThread != nullptr && ! processIsExiting)
         messageThread->start();
 }
 

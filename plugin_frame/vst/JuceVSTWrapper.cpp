@@ -72,7 +72,8 @@ JuceVSTWrapper::~JuceVSTWrapper()
     stopTimer();
     closeEditor();
     filter.reset();
-    chunkMemory.reset();
+    for (auto& chunk : chunks)
+        releaseChunk (chunk);
 }
 
 //==============================================================================
@@ -84,7 +85,12 @@ bool JuceVSTWrapper::getCurrentPositionInfo (HostPositionInfo& info)
 
 void JuceVSTWrapper::informHostOfParameterChange (int index, float newValue)
 {
-    filter->setParameter (index, newValue);
+    {
+        // An editor's or the listener's write never lands in the middle of a
+        // chunk save or restore. The host is called without the lock.
+        const juce::ScopedLock chunkAccess (chunkLock);
+        filter->setParameter (index, newValue);
+    }
     callHost (audioMasterAutomate, index, 0, nullptr, newValue);
 }
 
@@ -302,29 +308,70 @@ void JuceVSTWrapper::editIdle()
 }
 
 //==============================================================================
+// The chunk requests come from whatever thread the host saves and restores
+// state on: autosave, undo and offline bounces run on workers, while the
+// host's GUI thread may be waiting for them. So they never wait for the
+// message thread: the chunk lock serialises them with each other, with the
+// adapter timer's release of the chunk and with the frame's own parameter
+// writes, and nothing that holds it waits for another thread.
 int32_t JuceVSTWrapper::getChunk (void** data)
 {
-    const juce::MessageManagerLock messageThreadLock;
+    const juce::ScopedLock chunkAccess (chunkLock);
 
-    chunkMemory.reset();
-    filter->getStateInformation (chunkMemory);
-    *data = chunkMemory.getData();
-    chunkTime = juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter());
-    return (int32_t) chunkMemory.getSize();
+    auto& chunk = chunkOfThisThread();
+    releaseChunk (chunk);
+    filter->getStateInformation (chunk.memory);
+    *data = chunk.memory.getData();
+    chunk.requester = std::this_thread::get_id();
+    chunk.time = juce::jmax ((juce::uint32) 1, juce::Time::getApproximateMillisecondCounter());
+    heldChunks.fetch_add (1, std::memory_order_relaxed);
+    return (int32_t) chunk.memory.getSize();
 }
 
 void JuceVSTWrapper::setChunk (const void* data, int32_t byteSize)
 {
-    const juce::MessageManagerLock messageThreadLock;
+    const juce::ScopedLock chunkAccess (chunkLock);
 
     // Some hosts hand back the very chunk we gave them: it is freed only once
     // the restore has read it.
+    auto& chunk = chunkOfThisThread();
     juce::MemoryBlock previousChunk;
-    previousChunk.swapWith (chunkMemory);
-    chunkTime = 0;
+    previousChunk.swapWith (chunk.memory);
+    releaseChunk (chunk);
 
+    // The restore's change broadcast is posted from here on the message
+    // thread, and otherwise by the message thread within a few milliseconds.
     if (byteSize > 0 && data != nullptr)
         filter->setStateInformation (data, byteSize);
+}
+
+JuceVSTWrapper::HeldChunk& JuceVSTWrapper::chunkOfThisThread()
+{
+    const auto thisThread = std::this_thread::get_id();
+    const auto now = juce::Time::getApproximateMillisecondCounter();
+    HeldChunk* choice = &chunks[0];
+
+    for (auto& chunk : chunks)
+    {
+        if (chunk.time != 0 && chunk.requester == thisThread)
+            return chunk;
+
+        // A free one, or else the one handed out longest ago.
+        if (choice->time != 0 && (chunk.time == 0 || now - chunk.time > now - choice->time))
+            choice = &chunk;
+    }
+
+    return *choice;
+}
+
+void JuceVSTWrapper::releaseChunk (HeldChunk& chunk)
+{
+    if (chunk.time != 0)
+        heldChunks.fetch_sub (1, std::memory_order_relaxed);
+
+    chunk.time = 0;
+    chunk.requester = {};
+    chunk.memory.reset();
 }
 
 void JuceVSTWrapper::timerCallback()
@@ -335,13 +382,14 @@ void JuceVSTWrapper::timerCallback()
 
 void JuceVSTWrapper::releaseExpiredChunk()
 {
+    const juce::ScopedLock chunkAccess (chunkLock);
+    const auto now = juce::Time::getApproximateMillisecondCounter();
+
     // The difference of two counter readings stays right across the
     // counter's wrap-around.
-    if (chunkTime != 0 && juce::Time::getApproximateMillisecondCounter() - chunkTime > chunkHoldMilliseconds)
-    {
-        chunkTime = 0;
-        chunkMemory.reset();
-    }
+    for (auto& chunk : chunks)
+        if (chunk.time != 0 && now - chunk.time > chunkHoldMilliseconds)
+            releaseChunk (chunk);
 }
 
 void JuceVSTWrapper::keepHostIdleWhileMouseHeld()

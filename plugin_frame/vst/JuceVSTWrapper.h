@@ -7,8 +7,10 @@
 
 #include <juce_events/juce_events.h>
 
+#include <array>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 namespace tavrel::vst
 {
@@ -42,8 +44,8 @@ public:
 
     AudioFilterBase& getFilter() const noexcept { return *filter; }
 
-    // Whether the chunk of the last effGetChunk is still held.
-    bool holdsChunk() const noexcept { return chunkTime != 0; }
+    // Whether a chunk handed out by effGetChunk is still held.
+    bool holdsChunk() const noexcept { return heldChunks.load (std::memory_order_relaxed) != 0; }
 
     // The frame of the open editor, or none.
     EditorCompWrapper* getEditorFrame() const noexcept { return editorFrame.get(); }
@@ -111,9 +113,28 @@ private:
     std::atomic<bool> processing { false };
     juce::MidiBuffer midiEvents; // the plug-ins take no events; always empty
 
+    // A chunk handed to the host, the thread that asked for it and when (0
+    // for none). Each asking thread has its own, so that one thread's request
+    // never frees the chunk another is still copying; the fewest hosts ask
+    // from more than a few threads, and then the oldest chunk is reused.
+    struct HeldChunk
+    {
+        juce::MemoryBlock memory;
+        std::thread::id requester;
+        juce::uint32 time = 0;
+    };
+
+    HeldChunk& chunkOfThisThread();
+    void releaseChunk (HeldChunk& chunk);
+
+    // Changed only under the chunk lock, which the chunk requests take on
+    // any thread. It also keeps the frame's own parameter writes out of a
+    // save or restore.
+    juce::CriticalSection chunkLock;
+    std::array<HeldChunk, 4> chunks;
+    std::atomic<int> heldChunks { 0 };
+
     // Used on the message thread only, or under its lock.
-    juce::MemoryBlock chunkMemory;
-    juce::uint32 chunkTime = 0;
     ERect editorRect {};
     std::unique_ptr<EditorCompWrapper> editorFrame; // goes before the processor
     bool destroyingEditor = false;

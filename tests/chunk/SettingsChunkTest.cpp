@@ -610,10 +610,11 @@ public:
     juce::String getProgramName (int) override { return {}; }
     void changeProgramName (int, const juce::String&) override {}
     void getStateInformation (juce::MemoryBlock& destData) override { saveParameterState (*this, destData); }
-    void setStateInformation (const void* data, int size) override { restoreParameterState (*this, *this, data, size); }
+    void setStateInformation (const void* data, int size) override { restoreParameterState (*this, changes, data, size); }
 
     std::vector<float> stored;
     std::vector<std::pair<int, float>> writes;
+    ChangeAnnouncer changes { *this };
 };
 }
 
@@ -624,7 +625,7 @@ TEST (ParameterState, RestoreWritesEveryIndexInOrderThenBroadcastsOnce)
     processor.addChangeListener (&broadcasts);
 
     const Bytes chunk = chunkOf (R"(<QVPLUGINSETTINGS QVParam2="1" QVParam0="0.5"/>)");
-    EXPECT_TRUE (restoreParameterState (processor, processor, chunk.data(), (int) chunk.size()));
+    EXPECT_TRUE (restoreParameterState (processor, processor.changes, chunk.data(), (int) chunk.size()));
     processor.dispatchPendingMessages();
 
     const std::vector<std::pair<int, float>> expected = { { 0, 0.5f }, { 1, 0.2f }, { 2, 1.0f } };
@@ -633,7 +634,7 @@ TEST (ParameterState, RestoreWritesEveryIndexInOrderThenBroadcastsOnce)
 
     processor.writes.clear();
     const Bytes other = chunkOf (R"(<OTHER QVParam0="1"/>)");
-    EXPECT_FALSE (restoreParameterState (processor, processor, other.data(), (int) other.size()));
+    EXPECT_FALSE (restoreParameterState (processor, processor.changes, other.data(), (int) other.size()));
     processor.dispatchPendingMessages();
     EXPECT_TRUE (processor.writes.empty());
     EXPECT_EQ (broadcasts.count, 1);

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <iostream>
+
 using namespace tavrel;
 using namespace tavrel::test;
 using namespace tavrel::vst;
@@ -175,6 +179,98 @@ TEST_P (PluginEditorWindow, LooksTheSameAfterTheFrameworkRestarted)
 }
 
 INSTANTIATE_TEST_SUITE_P (Plugins, PluginEditorWindow, ::testing::ValuesIn (editorCases),
+                          [] (const auto& testCase) { return std::string (testCase.param.name); });
+
+// Hosts save and restore state on worker threads (autosave, undo, offline
+// bounces), and many hold their own lock of the instance around every
+// request, so their GUI thread may wait for that worker and send no idle call
+// meanwhile. The chunk requests must then return all the same, and the
+// editor shows the restored state once the GUI thread runs again.
+class PluginEditorChunk : public PluginEditorWindow
+{
+protected:
+    std::string chunk()
+    {
+        void* address = nullptr;
+        const auto size = effect.dispatch (effGetChunk, 0, 0, &address);
+        return size > 0 && address != nullptr ? std::string (static_cast<const char*> (address), (size_t) size)
+                                              : std::string();
+    }
+
+    // The lamp's picture in the host's window.
+    juce::Image lamp()
+    {
+        const auto& click = GetParam().lamp;
+        return window.capture().getClippedImage ({ click.x, click.y, 56, 29 }).createCopy();
+    }
+
+    static bool samePixels (const juce::Image& a, const juce::Image& b)
+    {
+        for (int y = 0; y < a.getHeight(); ++y)
+            for (int x = 0; x < a.getWidth(); ++x)
+                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                    return false;
+        return a.getBounds() == b.getBounds();
+    }
+
+    using Clock = std::chrono::steady_clock;
+    static double millisecondsSince (Clock::time_point start)
+    {
+        return std::chrono::duration<double, std::milli> (Clock::now() - start).count();
+    }
+};
+
+TEST_P (PluginEditorChunk, AWorkerSavesAndRestoresWhileTheGuiThreadWaitsForIt)
+{
+    ASSERT_NE (openEditor(), 0u);
+    const int lampIndex = GetParam().lamp.writes[0].index;
+
+    // The lamp's mode, saved, then the first mode again.
+    effect->setParameter (effect.get(), lampIndex, 1.0f);
+    idleFor (effect, 200);
+    const auto lit = lamp();
+    const std::string lampChunk = chunk();
+    effect->setParameter (effect.get(), 0, 1.0f);
+    idleFor (effect, 200);
+    const auto unlit = lamp();
+    ASSERT_FALSE (samePixels (lit, unlit)) << "the lamp shows its mode";
+    const std::string firstModeChunk = chunk();
+    ASSERT_NE (firstModeChunk, lampChunk);
+
+    // This thread is the host's GUI thread: it waits for the worker and
+    // makes no idle call until the worker is done.
+    std::string saved;
+    double saveMs = 0.0, restoreMs = 0.0;
+    auto worker = std::async (std::launch::async, [&]
+    {
+        auto start = Clock::now();
+        saved = chunk();
+        saveMs = millisecondsSince (start);
+
+        std::string copy = lampChunk;
+        start = Clock::now();
+        effect.dispatch (effSetChunk, 0, (intptr_t) copy.size(), copy.data());
+        restoreMs = millisecondsSince (start);
+    });
+
+    const bool returned = worker.wait_for (std::chrono::seconds (5)) == std::future_status::ready;
+    if (! returned)
+        idleUntil (effect, [&] { return worker.wait_for (std::chrono::seconds (0)) == std::future_status::ready; }, 10000);
+    worker.get();
+    ASSERT_TRUE (returned) << "the chunk requests waited for the GUI thread";
+    std::cout << GetParam().name << ": chunk save " << saveMs << " ms, restore " << restoreMs
+              << " ms on a worker while the GUI thread waited" << std::endl;
+
+    EXPECT_EQ (saved, firstModeChunk);
+    EXPECT_EQ (effect->getParameter (effect.get(), lampIndex), 1.0f) << "restored at once";
+
+    // The GUI thread runs again: the editor shows the restored mode.
+    idleFor (effect, 300);
+    EXPECT_TRUE (samePixels (lamp(), lit)) << "the editor shows the restored mode";
+    EXPECT_EQ (chunk(), lampChunk);
+}
+
+INSTANTIATE_TEST_SUITE_P (Plugins, PluginEditorChunk, ::testing::Values (editorCases[1], editorCases[2]),
                           [] (const auto& testCase) { return std::string (testCase.param.name); });
 
 // What only the probe's editor can show: its own size change and a held button.

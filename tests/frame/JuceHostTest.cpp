@@ -149,8 +149,7 @@ TEST_F (JuceHost, StateRoundTrips)
 {
     juce::MemoryBlock state;
     plugin->getStateInformation (state);
-    if (state.isEmpty())
-        GTEST_SKIP() << "the slicer's state save writes nothing yet";
+    ASSERT_FALSE (state.isEmpty()) << "an empty state would lose every setting of a saved project";
 
     parameter (15).setValue (1.0f);
     parameter (17).setValue (1.0f);

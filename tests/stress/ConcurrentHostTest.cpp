@@ -199,6 +199,89 @@ TEST_P (ConcurrentHost, BlocksAutomationAndChunksTogetherKeepTheOutputFiniteAndT
     EXPECT_EQ (effect.close(), 1);
 }
 
+// What an autosave and an undo history do meanwhile: save state on worker
+// threads of their own, and now and then restore what they saved, while the
+// host's GUI thread sends its idle calls. Every chunk is whole: the magic,
+// the length of its text, the text's element, the 0 byte.
+void expectWholeChunk (const std::string& chunk, std::atomic<int>& damaged)
+{
+    const bool whole = chunk.size() > 10 && chunk.compare (0, 4, "VC2!") == 0
+                       && chunk.size() == (size_t) ((uint8_t) chunk[4] | (uint8_t) chunk[5] << 8
+                                                    | (uint8_t) chunk[6] << 16 | (uint8_t) chunk[7] << 24) + 10
+                       && chunk.compare (8, 17, "<QVPLUGINSETTINGS") == 0 && chunk[chunk.size() - 2] == 0;
+    if (! whole)
+        damaged.fetch_add (1, std::memory_order_relaxed);
+}
+
+TEST_P (ConcurrentHost, ChunksFromTwoWorkersWhileBlocksWritesAndIdleCallsRun)
+{
+    std::atomic<int> damaged { 0 };
+    std::atomic<long> saves { 0 };
+    std::atomic<double> slowestMs { 0.0 };
+
+    const auto saveAndRestore = [&] (unsigned seed)
+    {
+        std::mt19937 random (seed);
+        std::string kept;
+        while (! stop.load (std::memory_order_relaxed))
+        {
+            const auto start = std::chrono::steady_clock::now();
+            void* address = nullptr;
+            const auto size = effect.dispatch (effGetChunk, 0, 0, &address);
+            // Copied at once, as hosts do: the next request may replace it.
+            const std::string chunk = size > 0 && address != nullptr
+                                          ? std::string (static_cast<const char*> (address), (size_t) size)
+                                          : std::string();
+            expectWholeChunk (chunk, damaged);
+            saves.fetch_add (1, std::memory_order_relaxed);
+
+            if (random() % 8 == 0 && ! kept.empty())
+            {
+                std::string copy = kept;
+                effect.dispatch (effSetChunk, 0, (intptr_t) copy.size(), copy.data());
+                restores.fetch_add (1, std::memory_order_relaxed);
+            }
+            if (random() % 4 == 0)
+                kept = chunk;
+
+            const double ms = std::chrono::duration<double, std::milli> (std::chrono::steady_clock::now() - start).count();
+            if (ms > slowestMs.load (std::memory_order_relaxed))
+                slowestMs.store (ms, std::memory_order_relaxed);
+        }
+    };
+
+    std::thread audio ([this] { runAudio(); });
+    std::thread automation ([this] { runAutomation(); });
+    std::thread autosave ([&] { saveAndRestore (4); });
+    std::thread undo ([&] { saveAndRestore (5); });
+
+    // This thread is the host's GUI thread.
+    const auto end = std::chrono::steady_clock::now() + stressDuration;
+    while (std::chrono::steady_clock::now() < end)
+    {
+        effect.dispatch (effEditIdle);
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+    }
+    stop = true;
+    autosave.join();
+    undo.join();
+    audio.join();
+    automation.join();
+
+    std::cout << GetParam() << ": " << saves << " chunk saves and " << restores << " restores on two workers, "
+              << blocks << " blocks, " << writes << " parameter writes; slowest chunk request "
+              << slowestMs.load() << " ms" << std::endl;
+    EXPECT_GT (saves, 100);
+    EXPECT_GT (restores, 10);
+    EXPECT_EQ (damaged, 0) << "chunks not whole";
+    EXPECT_EQ (badSamples, 0);
+    EXPECT_EQ (badReads, 0);
+
+    deliverPendingBroadcasts();
+    expectConsistentState (effect, GetParam());
+    EXPECT_EQ (effect.close(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P (BothPlugins, ConcurrentHost, ::testing::Values (zintrak, morlune), pluginName);
 
 } // namespace
