@@ -205,13 +205,19 @@ private:
     // recorded a pass earlier. When the song simply went on, the voices move
     // with the recording; after a relocation or a new grid they keep their
     // positions until the next boundary.
+    //
+    // A capped ring is not such a slip: its counted position wraps at the cap
+    // and the derived one at the bar line, so after every bar line the two
+    // differ by the whole excess of the bar over the ring. There the voices
+    // keep their positions, as at any other jump of the write position.
     void keepVoicesWithTheRecording() noexcept
     {
         const bool songWentOn = recordingContinues
                              && std::fabs (samplePosition - nextSamplePosition) < 0.5
                              && samplesPerBar == lastSamplesPerBar
                              && grid.ringLength == lastRingLength;
-        if (! songWentOn || writeIndex == nextWriteIndex)
+        const bool ringCapped = (double) grid.ringLength < std::floor (grid.span);
+        if (! songWentOn || ringCapped || writeIndex == nextWriteIndex)
             return;
 
         // The shorter way round the ring: the correction is a sample or so.

@@ -386,6 +386,50 @@ TEST (SlicerProcess, RingLengthIsCappedAndBarsBeyondTheCapAreNotCopied)
     EXPECT_EQ (ring.left()[0], 5.0f);
 }
 
+// Four bars at 15 BPM would need 2,822,400 samples: the write position wraps
+// at the ring's end (2,646,000) and begins again at the four-bar line, while
+// a sounding voice keeps its ring positions.
+struct CappedBarLine
+{
+    int mode;
+    size_t recordedAt; // the song sample whose audio the voice reads at song sample 2,823,656
+};
+
+TEST (SlicerProcess, VoicesKeepTheirRingPositionsWhereACappedRingMeetsTheBarLine)
+{
+    const CappedBarLine cases[] = {
+        // "Backwards" plays slice 0 from the four-bar line on: ring position
+        // 0 is where the write position begins again after the first block.
+        { 1, 2823656 },
+        // Live slices play the grid slice of the counted write position,
+        // 2 (ring position 176,400), whose later part holds the first pass.
+        { 14, 176400 + 1256 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SlicerRig rig;
+        rig.slicer.setParameter (SlicerParameters::modeIndex, (float) c.mode / 14.0f);
+        rig.slicer.setParameter (SlicerParameters::bufLenIndex, 1.0f);
+        rig.play (15.0);
+        const size_t probe = 2823656; // 1256 samples after the four-bar line, in the third block past it
+        const auto in = StereoSignal::ramp (probe + 2000);
+        const auto out = rig.process (in);
+
+        EXPECT_EQ (rig.slicer.engineState().ringLengthInForce(), 2646000u);
+        for (size_t k = 0; k < 1000; k += 111)
+        {
+            const size_t t = probe + k;
+            if (out.left[t] != in.left[c.recordedAt + k])
+            {
+                ADD_FAILURE() << "mode " << c.mode << ": song sample " << t << " read the audio of song sample "
+                              << (long) out.left[t] - 1 << " instead of " << c.recordedAt + k;
+                break;
+            }
+        }
+    }
+}
+
 TEST (SlicerProcess, OneChannelRecordsIntoBothRingsAndFeedsEveryOutput)
 {
     const auto in = noise (bar120 / 2, 7);
