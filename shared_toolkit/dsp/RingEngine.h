@@ -191,7 +191,8 @@ private:
             return;
 
         recordingContinues = activeAtEnd;
-        nextSamplePosition = samplePosition + numSamples;
+        lastSamplePosition = samplePosition;
+        lastBlockLength = numSamples;
         nextWriteIndex = writeIndex;
         lastSamplesPerBar = samplesPerBar;
         lastRingLength = grid.ringLength;
@@ -212,8 +213,11 @@ private:
     // keep their positions, as at any other jump of the write position.
     void keepVoicesWithTheRecording() noexcept
     {
+        // The song's advance over the last block, rather than this position
+        // against the last one plus the block: far beyond double's whole
+        // numbers a host's position can stand still, which is no going on.
         const bool songWentOn = recordingContinues
-                             && std::fabs (samplePosition - nextSamplePosition) < 0.5
+                             && std::fabs ((samplePosition - lastSamplePosition) - lastBlockLength) < 0.5
                              && samplesPerBar == lastSamplesPerBar
                              && grid.ringLength == lastRingLength;
         const bool ringCapped = (double) grid.ringLength < std::floor (grid.span);
@@ -235,7 +239,8 @@ private:
 
     // Where the last block that played left the recording.
     bool recordingContinues = false;
-    double nextSamplePosition = 0.0;
+    double lastSamplePosition = 0.0;
+    int lastBlockLength = 0;
     uint32_t nextWriteIndex = 0;
     double lastSamplesPerBar = 0.0;
     uint32_t lastRingLength = 0;
