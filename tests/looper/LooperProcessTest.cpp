@@ -1,10 +1,12 @@
 // The looper's block process as a host drives it: recording locked to the
 // song position, the slice grid, the loop structure of each slice, the wet and
 // dry decision, and the degenerate transports a host may report.
+#include "LooperReference.h"
 #include "LooperRig.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -293,26 +295,40 @@ TEST (LooperProcess, ATempoWithoutAGridRecordsNothingAndOutputsSilence)
 
 TEST (LooperProcess, TinyAndHugeGridsStayInsideTheRings)
 {
-    // Tempos just around a one-sample slice, and below 3 BPM where the ring is
-    // capped; trims longer than the whole ring; each division.
-    const double tempos[] = { 2.9, 3.0, 1500.0, 2600.0, 2756.0, 2757.0, 4000.0 };
+    // Tempos just around a one-sample slice, above 4,800 BPM where the ring is
+    // shorter than the largest trim, and below 3 BPM where the ring is capped;
+    // trims longer than the whole ring; each division. Every sample must be
+    // the literal reference's: the voice reads the ring position its slice
+    // start, reduced into the ring, and its loop give.
+    const double tempos[] = { 2.9, 3.0, 1500.0, 2600.0, 2756.0, 2757.0, 4000.0, 6000.0 };
     for (double bpm : tempos)
     {
         LooperRig rig;
         rig.select (LooperParameters::alternatingButton);
         rig.looper.setParameter (LooperParameters::modulationIndex, 0.0f);
+        ReferenceLooper reference (rig.looper.parameters());
         rig.play (bpm, 1.2345);
         const auto in = loopRamp (20000);
-        const auto out = rig.process (in, 256, [&] (size_t start)
+
+        for (size_t start = 0; start < in.size(); start += 256)
         {
             rig.looper.setParameter (LooperParameters::sliceSizeIndex, (float) ((start / 256) % 7) / 6.0f);
             rig.looper.setParameter (LooperParameters::trimIndex, (float) ((start / 256) % 5) / 4.0f);
-        });
 
-        for (size_t t = 0; t < in.size(); ++t)
-        {
-            ASSERT_TRUE (std::isfinite (out.left[t])) << bpm;
-            ASSERT_LE (std::abs (out.left[t]), 20000.0f) << bpm;
+            const TransportState transport { true, bpm, rig.songPosition / rig.sampleRate, true };
+            StereoSignal block (256);
+            std::copy (in.left.begin() + (long) start, in.left.begin() + (long) start + 256, block.left.begin());
+            std::copy (in.right.begin() + (long) start, in.right.begin() + (long) start + 256, block.right.begin());
+            auto expected = block;
+            reference.process (expected.left.data(), expected.right.data(), 256, transport, rig.sampleRate);
+
+            const auto out = rig.process (block, 256);
+            for (size_t t = 0; t < 256; ++t)
+            {
+                ASSERT_TRUE (std::isfinite (out.left[t])) << bpm;
+                ASSERT_EQ (out.left[t], expected.left[t]) << bpm << " BPM, sample " << start + t;
+                ASSERT_EQ (out.right[t], expected.right[t]) << bpm << " BPM, sample " << start + t;
+            }
         }
     }
 }
