@@ -4,6 +4,7 @@
 #include <utility>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 namespace tavrel
@@ -394,6 +395,14 @@ namespace
             ++p;
         return p;
     }
+
+    bool startsWithIgnoringCase (const char* text, const char* word)
+    {
+        for (; *word != 0; ++text, ++word)
+            if (*text == 0 || (*text | 0x20) != *word)
+                return false;
+        return true;
+    }
 }
 
 //==============================================================================
@@ -420,6 +429,13 @@ double parseValueText (const char* text)
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+')
         ++p;
+
+    // As strtod reads them; the parameter write then clamps an infinity and
+    // ignores a NaN.
+    if (startsWithIgnoringCase (p, "inf"))
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    if (startsWithIgnoringCase (p, "nan"))
+        return std::numeric_limits<double>::quiet_NaN();
 
     const char* numberStart = p;
     const char* integerEnd = skipDigits (p);

@@ -30,7 +30,8 @@ std::string formatValueText (double value);
 
 // The number at the start of a value text, converted as strtod does in the
 // "C" locale (leading white space, sign, digits with an optional point, an
-// optional exponent); 0.0 when the text does not start with a number.
+// optional exponent, or "inf", "infinity" and "nan" in any letter case); 0.0
+// when the text does not start with a number.
 double parseValueText (const char* text);
 
 // Element operations with the name rules of the settings element: names are

@@ -46,10 +46,10 @@ LooperParameters::LooperParameters()
 
 bool LooperParameters::write (int index, float value) noexcept
 {
-    if (! isValidIndex (index))
+    if (! isValidIndex (index) || ! isParameterValue (value))
         return false;
 
-    value = sanitisedParameterValue (value);
+    value = clampedParameterValue (value);
 
     if (index < buttonCount)
         return writeModeButton (index, value);

@@ -8,12 +8,17 @@ namespace tavrel
 
 // How both plug-ins read a value written to one of their parameters.
 
-// Hosts send values in [0, 1]; anything else is clamped, and a value that is
-// not a number counts as 0.
-inline float sanitisedParameterValue (float value) noexcept
+// A NaN says nothing about what the host wanted, and switching the plug-in's
+// mode is the worst answer to it: such a write is ignored.
+inline bool isParameterValue (float value) noexcept
 {
-    if (! std::isfinite (value))
-        return 0.0f;
+    return ! std::isnan (value);
+}
+
+// Hosts send values in [0, 1]; anything beyond is clamped, infinities as any
+// other large value.
+inline float clampedParameterValue (float value) noexcept
+{
     return std::fmin (1.0f, std::fmax (0.0f, value));
 }
 

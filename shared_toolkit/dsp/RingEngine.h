@@ -230,7 +230,8 @@ private:
         countLeft = { activeAtEnd && ! recountBoundary, writeIndex, trimSamples, grid.samplesPerSlice, grid.ringLength };
 
         recordingContinues = activeAtEnd;
-        nextSamplePosition = samplePosition + numSamples;
+        lastSamplePosition = samplePosition;
+        lastBlockLength = numSamples;
         nextWriteIndex = writeIndex;
         lastSamplesPerBar = samplesPerBar;
         lastRingLength = grid.ringLength;
@@ -244,13 +245,22 @@ private:
     // recorded a pass earlier. When the song simply went on, the voices move
     // with the recording; after a relocation or a new grid they keep their
     // positions until the next boundary.
+    //
+    // A capped ring is not such a slip: its counted position wraps at the cap
+    // and the derived one at the bar line, so after every bar line the two
+    // differ by the whole excess of the bar over the ring. There the voices
+    // keep their positions, as at any other jump of the write position.
     void keepVoicesWithTheRecording() noexcept
     {
+        // The song's advance over the last block, rather than this position
+        // against the last one plus the block: far beyond double's whole
+        // numbers a host's position can stand still, which is no going on.
         const bool songWentOn = recordingContinues
-                             && std::fabs (samplePosition - nextSamplePosition) < 0.5
+                             && std::fabs ((samplePosition - lastSamplePosition) - lastBlockLength) < 0.5
                              && samplesPerBar == lastSamplesPerBar
                              && grid.ringLength == lastRingLength;
-        if (! songWentOn || writeIndex == nextWriteIndex)
+        const bool ringCapped = (double) grid.ringLength < std::floor (grid.span);
+        if (! songWentOn || ringCapped || writeIndex == nextWriteIndex)
             return;
 
         // The shorter way round the ring: the correction is a sample or so.
@@ -270,7 +280,8 @@ private:
 
     // Where the last block that played left the recording.
     bool recordingContinues = false;
-    double nextSamplePosition = 0.0;
+    double lastSamplePosition = 0.0;
+    int lastBlockLength = 0;
     uint32_t nextWriteIndex = 0;
     double lastSamplesPerBar = 0.0;
     uint32_t lastRingLength = 0;

@@ -24,7 +24,8 @@ struct SliceVoice : PooledVoice<SliceVoice>
     const FadeTable* fadeTable = &FadeTable::shared(); // fades are 440 samples at every rate
 
     // Called on the voice at the head of the idle list. A reverse voice begins
-    // one past the slice's last sample and walks down to its second.
+    // one past the slice's last sample and walks down to its second. A start
+    // beyond the ring is reduced into it, so that every read stays inside.
     void start (bool playReverse, uint32_t startPosition, int32_t sliceLength, uint32_t ringLengthInForce) noexcept
     {
         moveToActiveList();
@@ -32,8 +33,8 @@ struct SliceVoice : PooledVoice<SliceVoice>
         length = sliceLength;
         ringLength = ringLengthInForce;
         reverse = playReverse;
-        readIndex = playReverse ? (uint32_t) (((uint64_t) startPosition + (uint64_t) sliceLength) % ringLength)
-                                : startPosition;
+        const uint64_t first = playReverse ? (uint64_t) startPosition + (uint64_t) sliceLength : startPosition;
+        readIndex = (uint32_t) (first % ringLength);
     }
 
     // Moves the voice with a recording that was shifted by `offset` samples.

@@ -24,10 +24,10 @@ SlicerParameters::SlicerParameters()
 
 bool SlicerParameters::write (int index, float value) noexcept
 {
-    if (! isValidIndex (index))
+    if (! isValidIndex (index) || ! isParameterValue (value))
         return false;
 
-    value = sanitisedParameterValue (value);
+    value = clampedParameterValue (value);
 
     if (index <= lastToggle)
         return writeModeToggle (index, value);

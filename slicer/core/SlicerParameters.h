@@ -69,7 +69,7 @@ public:
     SlicerParameters();
 
     // Applies the write rules; true when the write asks for a change broadcast.
-    // Non-finite values count as 0 and values outside [0, 1] are clamped.
+    // Values outside [0, 1], infinities included, are clamped; a NaN changes nothing.
     bool write (int index, float value) noexcept;
 
     float read (int index) const noexcept;

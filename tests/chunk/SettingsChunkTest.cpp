@@ -196,7 +196,6 @@ TEST (ValueText, ParsesTheLeadingNumberAsStrtodDoes)
         { ".", 0.0 },
         { "-", 0.0 },
         { "e5", 0.0 },
-        { "nan", 0.0 },
         { "1e-999", 0.0 },
     };
 
@@ -205,6 +204,15 @@ TEST (ValueText, ParsesTheLeadingNumberAsStrtodDoes)
 
     EXPECT_EQ (parseValueText ("1e999"), HUGE_VAL);
     EXPECT_EQ (parseValueText ("-1e999"), -HUGE_VAL);
+
+    // Infinities and NaN as strtod reads them, letter case ignored.
+    for (const char* text : { "inf", " INF", "+Infinity", "infinityx", "infx" })
+        EXPECT_EQ (parseValueText (text), HUGE_VAL) << '"' << text << '"';
+    EXPECT_EQ (parseValueText ("-inf"), -HUGE_VAL);
+    for (const char* text : { "nan", "-NaN", "nan(1)", "NANx" })
+        EXPECT_TRUE (std::isnan (parseValueText (text))) << '"' << text << '"';
+    for (const char* text : { "in", "na", "-i" })
+        EXPECT_EQ (parseValueText (text), 0.0) << '"' << text << '"';
     EXPECT_EQ (parseValueText (nullptr), 0.0);
 }
 

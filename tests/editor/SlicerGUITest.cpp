@@ -75,15 +75,14 @@ TEST_F (SlicerWindow, ControlsAreLaidOutAsPrinted)
 
 TEST_F (SlicerWindow, ModeLampsSelectAModeAndTheLitOneGoesBackToForward)
 {
-    const float twoFourteenths = 2.0f * oneFourteenth;
-
+    // "Mode" as stored: k times the single-precision 1/14, 0.0714285746.
     struct Step { int clicked; Notices toggleThenMode; std::string lit; };
     const Step steps[] = {
-        { 2, { { 2, 1.0f }, { 14, twoFourteenths } }, "0010000000000000" },  // "RANDOM"
+        { 2, { { 2, 1.0f }, { 14, 0.142857149f } }, "0010000000000000" },  // "RANDOM"
         { 2, { { 0, 1.0f }, { 14, 0.0f } }, onlyForwardLit },                // lit "RANDOM" again
         { 0, { { 0, 1.0f }, { 14, 0.0f } }, onlyForwardLit },                // lit "FORWARD / BYPASS"
-        { 13, { { 13, 1.0f }, { 14, 13.0f * oneFourteenth } }, "0000000000000100" },
-        { 12, { { 12, 1.0f }, { 14, 12.0f * oneFourteenth } }, "0000000000001000" },
+        { 13, { { 13, 1.0f }, { 14, 0.928571463f } }, "0000000000000100" },
+        { 12, { { 12, 1.0f }, { 14, 0.857142925f } }, "0000000000001000" },
     };
 
     for (const auto& step : steps)
@@ -108,7 +107,7 @@ TEST_F (SlicerWindow, ModeAtItsTopPositionKeepsTheLastLampLit)
 
     // A click from the top position selects, as from any other mode.
     const auto told = rig.click (gui().modeButton (5));
-    EXPECT_EQ (Notices (told.begin(), told.begin() + 2), (Notices { { 5, 1.0f }, { 14, 5.0f * oneFourteenth } }));
+    EXPECT_EQ (Notices (told.begin(), told.begin() + 2), (Notices { { 5, 1.0f }, { 14, 0.357142866f } }));
 }
 
 TEST_F (SlicerWindow, HoldAndReverseToggleAndFollowTheProcessor)

@@ -180,7 +180,9 @@ TEST_F (Zintrak, ParametersAreWrittenQuantisedAndReadBack)
         EXPECT_EQ (effect->getParameter (effect.get(), index), 0.0f);
     }
     effect->setParameter (effect.get(), 16, std::nanf (""));
-    EXPECT_EQ (effect->getParameter (effect.get(), 16), 0.0f) << "NaN counts as 0";
+    EXPECT_EQ (effect->getParameter (effect.get(), 16), 0.45f) << "NaN changes nothing";
+    effect->setParameter (effect.get(), 16, HUGE_VALF);
+    EXPECT_EQ (effect->getParameter (effect.get(), 16), 1.0f) << "infinity clamps to 1";
     EXPECT_EQ (parameterValues()[0], before[0]);
 }
 

@@ -85,4 +85,64 @@ TEST_P (LooperEquivalence, EngineMatchesTheLiteralReferenceBitForBit)
 
 INSTANTIATE_TEST_SUITE_P (Seeds, LooperEquivalence, ::testing::Range (1u, 41u));
 
+struct CappedSession
+{
+    double bpm;
+    double sampleRate;
+    int button;
+};
+
+TEST (LooperEquivalence, CappedRingsMatchTheLiteralReferencePastTheBarLines)
+{
+    // Bars longer than the ring: the write position wraps at the cap and
+    // begins again at every bar line while a voice sounds.
+    const CappedSession sessions[] = {
+        { 3.0, 44100.0, LooperParameters::loopButton },
+        { 2.5, 44100.0, LooperParameters::alternatingButton },
+        { 8.0, 96000.0, LooperParameters::loopButton },
+    };
+
+    for (const auto& session : sessions)
+    {
+        LooperFilter looper;
+        FakeHostLink host (looper);
+        ReferenceLooper reference (looper.parameters());
+        looper.setPlayConfiguration (session.sampleRate, 4096);
+        looper.setParameter (session.button, 1.0f);
+        host.play (session.bpm);
+
+        std::mt19937 random ((uint32_t) session.bpm);
+        std::uniform_real_distribution<float> audio (-1.0f, 1.0f);
+        const double bar = 60.0 / session.bpm * session.sampleRate * 4.0;
+        std::vector<float> left, right, expectedLeft, expectedRight;
+
+        for (double songPosition = 0.0; songPosition < 2.0 * bar + 100000.0;)
+        {
+            const int n = 1 + (int) (random() % 8192);
+            left.resize ((size_t) n);
+            right.resize ((size_t) n);
+            for (int i = 0; i < n; ++i)
+            {
+                left[(size_t) i] = audio (random);
+                right[(size_t) i] = audio (random);
+            }
+            expectedLeft = left;
+            expectedRight = right;
+
+            host.position.timeInSeconds = songPosition / session.sampleRate;
+            const TransportState transport { true, session.bpm, host.position.timeInSeconds, true };
+            reference.process (expectedLeft.data(), expectedRight.data(), n, transport, session.sampleRate);
+
+            float* channels[] = { left.data(), right.data() };
+            juce::AudioBuffer<float> buffer (channels, 2, n);
+            juce::MidiBuffer midi;
+            looper.processBlock (buffer, buffer, false, midi);
+
+            ASSERT_EQ (left, expectedLeft) << session.bpm << " BPM, block at " << songPosition;
+            ASSERT_EQ (right, expectedRight) << session.bpm << " BPM, block at " << songPosition;
+            songPosition += n;
+        }
+    }
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 using tavrel::LooperFilter;
 using tavrel::LooperParameters;
@@ -97,11 +98,47 @@ INSTANTIATE_TEST_SUITE_P (Table, LooperValueWrite, ::testing::Values (
     ValueCase { trim, 1.0f, 1.0f, "+50 ms" },
     ValueCase { trim, 0.5f, 0.5f, "0 ms" },
     ValueCase { trim, 0.503f, 0.503f, "+0 ms" },
-    // Host input that is not a parameter value: NaN counts as 0, the rest is clamped.
-    ValueCase { trim, std::numeric_limits<float>::quiet_NaN(), 0.0f, "-50 ms" },
+    // Host input beyond [0, 1], infinities included, is clamped.
     ValueCase { trim, 7.0f, 1.0f, "+50 ms" },
+    ValueCase { trim, std::numeric_limits<float>::infinity(), 1.0f, "+50 ms" },
     ValueCase { start, -std::numeric_limits<float>::infinity(), 0.0f, "0 %" },
-    ValueCase { loopSize, std::numeric_limits<float>::infinity(), 0.0f + 0.01f, "1 %" }));
+    ValueCase { loopSize, std::numeric_limits<float>::infinity(), 0.875f, "87 %" },
+    ValueCase { modulation, -std::numeric_limits<float>::infinity(), 0.0f, "-100 %" },
+    ValueCase { sliceSize, std::numeric_limits<float>::infinity(), 1.0f, "1/64 bar" }));
+
+// A host that writes NaN has a bug; the kindest answer is to change nothing,
+// not to switch the plug-in's mode or ask for a broadcast.
+TEST (LooperParameters, InfinitiesClampAndNotANumberChangesNothing)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+
+    LooperParameters p;
+    EXPECT_TRUE (p.write (loop, inf));
+    EXPECT_EQ (p.selection.load(), 1) << "+inf switches a button on, as 7.0 does";
+    EXPECT_EQ (p.read (loop), 1.0f);
+    p.write (sliceSize, 0.5f);
+    p.write (trim, 0.7f);
+
+    std::vector<float> before;
+    for (int i = 0; i < LooperParameters::count; ++i)
+        before.push_back (p.read (i));
+
+    for (int i = 0; i < LooperParameters::count; ++i)
+    {
+        EXPECT_FALSE (p.write (i, nan)) << i;
+        EXPECT_FALSE (p.write (i, -nan)) << i;
+    }
+    for (int i = 0; i < LooperParameters::count; ++i)
+        EXPECT_EQ (p.read (i), before[(size_t) i]) << i;
+    EXPECT_EQ (p.selection.load(), 1);
+    EXPECT_EQ (p.pendingDivision.load(), 8u);
+    EXPECT_EQ (p.pendingTrimMs.load(), 20);
+
+    EXPECT_TRUE (p.write (loop, -inf));
+    EXPECT_EQ (p.selection.load(), 0) << "-inf switches the lit button off, as -1.0 does";
+    EXPECT_EQ (p.read (bypass), 1.0f);
+}
 
 TEST (LooperParameters, SliceSizeAndTrimSetThePendingGrid)
 {

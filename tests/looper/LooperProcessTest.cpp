@@ -1,10 +1,12 @@
 // The looper's block process as a host drives it: recording locked to the
 // song position, the slice grid, the loop structure of each slice, the wet and
 // dry decision, and the degenerate transports a host may report.
+#include "LooperReference.h"
 #include "LooperRig.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -295,26 +297,40 @@ TEST (LooperProcess, ATempoWithoutAGridRecordsNothingAndOutputsSilence)
 
 TEST (LooperProcess, TinyAndHugeGridsStayInsideTheRings)
 {
-    // Tempos just around a one-sample slice, and below 3 BPM where the ring is
-    // capped; trims longer than the whole ring; each division.
-    const double tempos[] = { 2.9, 3.0, 1500.0, 2600.0, 2756.0, 2757.0, 4000.0 };
+    // Tempos just around a one-sample slice, above 4,800 BPM where the ring is
+    // shorter than the largest trim, and below 3 BPM where the ring is capped;
+    // trims longer than the whole ring; each division. Every sample must be
+    // the literal reference's: the voice reads the ring position its slice
+    // start, reduced into the ring, and its loop give.
+    const double tempos[] = { 2.9, 3.0, 1500.0, 2600.0, 2756.0, 2757.0, 4000.0, 6000.0 };
     for (double bpm : tempos)
     {
         LooperRig rig;
         rig.select (LooperParameters::alternatingButton);
         rig.looper.setParameter (LooperParameters::modulationIndex, 0.0f);
+        ReferenceLooper reference (rig.looper.parameters());
         rig.play (bpm, 1.2345);
         const auto in = loopRamp (20000);
-        const auto out = rig.process (in, 256, [&] (size_t start)
+
+        for (size_t start = 0; start < in.size(); start += 256)
         {
             rig.looper.setParameter (LooperParameters::sliceSizeIndex, (float) ((start / 256) % 7) / 6.0f);
             rig.looper.setParameter (LooperParameters::trimIndex, (float) ((start / 256) % 5) / 4.0f);
-        });
 
-        for (size_t t = 0; t < in.size(); ++t)
-        {
-            ASSERT_TRUE (std::isfinite (out.left[t])) << bpm;
-            ASSERT_LE (std::abs (out.left[t]), 20000.0f) << bpm;
+            const TransportState transport { true, bpm, rig.songPosition / rig.sampleRate, true };
+            StereoSignal block (256);
+            std::copy (in.left.begin() + (long) start, in.left.begin() + (long) start + 256, block.left.begin());
+            std::copy (in.right.begin() + (long) start, in.right.begin() + (long) start + 256, block.right.begin());
+            auto expected = block;
+            reference.process (expected.left.data(), expected.right.data(), 256, transport, rig.sampleRate);
+
+            const auto out = rig.process (block, 256);
+            for (size_t t = 0; t < 256; ++t)
+            {
+                ASSERT_TRUE (std::isfinite (out.left[t])) << bpm;
+                ASSERT_EQ (out.left[t], expected.left[t]) << bpm << " BPM, sample " << start + t;
+                ASSERT_EQ (out.right[t], expected.right[t]) << bpm << " BPM, sample " << start + t;
+            }
         }
     }
 }
@@ -324,7 +340,7 @@ TEST (LooperProcess, ABarLongerThanTheRingUsesTheWholeRing)
     LooperRig rig;
     startLoopingOnTheBeat (rig);
     rig.play (3.0);
-    const auto in = loopRamp (3528000 + 1000);
+    const auto in = loopRamp (3528000 + 20000);
     const auto out = rig.process (in, 4096);
 
     EXPECT_EQ (rig.looper.engineState().ringLengthInForce(), 2646000u);
@@ -334,6 +350,58 @@ TEST (LooperProcess, ABarLongerThanTheRingUsesTheWholeRing)
     // the new bar where the song reaches it; each loops its own first half.
     EXPECT_EQ (boundariesIn (in, out), (std::vector<size_t> { 0, 882000, 1764000, 2646000, 3528000 }));
     EXPECT_EQ (out.left[2646000 + 441000 + 5000], in.left[2646000 + 5000]);
+
+    // The new bar's slice began at ring position 882000, where the write
+    // position had counted to. From the next block on the write position
+    // starts again at the bar line while the voice reads on from 882000 + k,
+    // which still holds the first bar's audio.
+    EXPECT_EQ (out.left[3528000 + 10000], in.left[882000 + 10000]);
+}
+
+// A bar longer than the ring: the write position wraps at the ring's end and
+// begins again at the host's bar line. A sounding voice keeps its ring
+// positions through both.
+struct CappedBarLine
+{
+    double bpm;
+    double sampleRate;
+    size_t songSample; // in the first blocks after the bar line
+    size_t recordedAt; // the song sample whose audio the voice reads there
+};
+
+TEST (LooperProcess, VoicesKeepTheirRingPositionsWhereACappedRingMeetsTheBarLine)
+{
+    const CappedBarLine cases[] = {
+        // 4,233,600 samples a bar: the slice that began at ring position
+        // 1,058,400 (song sample 3,704,400) repeats the first half it played.
+        { 2.5, 44100.0, 4235264, 3706064 },
+        // 2,880,000 samples a bar: the slice that began where the ring wrapped
+        // (song sample 2,646,000) plays on into positions still holding the
+        // first pass.
+        { 8.0, 96000.0, 2890000, 244000 },
+    };
+
+    for (const auto& c : cases)
+    {
+        LooperRig rig;
+        rig.sampleRate = c.sampleRate;
+        rig.looper.setPlayConfiguration (c.sampleRate, 4096);
+        startLoopingOnTheBeat (rig);
+        rig.play (c.bpm);
+        const auto in = loopRamp (c.songSample + 2000);
+        const auto out = rig.process (in, 4096);
+
+        for (size_t k = 0; k < 1000; k += 111)
+        {
+            const size_t t = c.songSample + k;
+            if (out.left[t] != in.left[c.recordedAt + k])
+            {
+                ADD_FAILURE() << c.bpm << " BPM: song sample " << t << " read the audio of song sample "
+                              << (long) out.left[t] - 1 << " instead of " << c.recordedAt + k;
+                break;
+            }
+        }
+    }
 }
 
 TEST (LooperProcess, VoicesStayWithTheLiveInputWhenTheBarIsNotAWholeNumberOfSamples)

@@ -3,12 +3,14 @@
 // A literal, sample-by-sample rendering of the looper's block process and
 // loop voice: every boundary test is its own fmod, every voice fills its own
 // fade table, nothing is counted ahead. Slow and plain, so that the engine's
-// shortcuts can be checked against it bit for bit. It shares one rule the
-// literal process lacks: a voice moves with a write position that a playing
-// song put back on the host's grid (see LooperEngine::keepVoicesWithTheRecording).
+// shortcuts can be checked against it bit for bit. The song position and the
+// rule that keeps a voice with the recording are written here from their
+// statement, not taken from the engine's code: while the song simply goes on
+// in a ring below the cap, the voice moves with the sample the derived write
+// position slips behind the counted one at each pass of a fractional ring.
 
 #include "LooperParameters.h"
-#include "dsp/TempoGrid.h"
+#include "dsp/TempoGrid.h" // TransportState
 
 #include <array>
 #include <cmath>
@@ -131,24 +133,14 @@ public:
 
         if (active)
         {
-            samplePosition = samplePositionFor (transport.timeInSeconds, sampleRate);
+            samplePosition = songPositionInSamples (transport.timeInSeconds, sampleRate);
             samplesPerBar = (60.0 / transport.tempo) * sampleRate * 4.0;
             active = layGrid();
             if (active)
             {
-                writeIndex = (int64_t) std::floor (std::fmod (samplePosition, division * samplesPerSlice)) % ringLength;
-
-                // When the song went on, the voice moves with a write position
-                // that was put back on the host's grid.
-                if (continues && std::fabs (samplePosition - nextPosition) < 0.5 && samplesPerBar == lastSamplesPerBar
-                    && voice.active)
-                {
-                    int64_t offset = (((writeIndex - nextWriteIndex) % ringLength) + ringLength) % ringLength;
-                    if (offset > ringLength / 2)
-                        offset -= ringLength;
-                    voice.ringStart = (int32_t) ((((voice.ringStart + offset) % voice.ringLength) + voice.ringLength)
-                                                 % voice.ringLength);
-                }
+                writeIndex = derivedIndex (samplePosition);
+                followTheSlip();
+                slip = 0;
             }
         }
         const bool activeAtStart = active;
@@ -170,6 +162,7 @@ public:
                 if (active)
                 {
                     writeIndex = (writeIndex + 1) % ringLength;
+                    slip += slipAfter (samplePosition + n);
                     if (voice.active)
                     {
                         int32_t p;
@@ -199,13 +192,53 @@ public:
         if (activeAtStart)
         {
             continues = active;
-            nextPosition = samplePosition + numSamples;
-            nextWriteIndex = writeIndex;
+            lastStart = samplePosition;
+            lastLength = numSamples;
             lastSamplesPerBar = samplesPerBar;
+            lastRingLength = ringLength;
         }
     }
 
 private:
+    // Seconds to samples; a negative or unusable position is 0, and one within
+    // a millionth of a sample of a whole number is that number.
+    static double songPositionInSamples (double seconds, double rate)
+    {
+        const double samples = seconds * rate;
+        if (std::isnan (samples) || samples <= 0.0 || samples == std::numeric_limits<double>::infinity())
+            return 0.0;
+        const double nearest = std::nearbyint (samples);
+        return std::fabs (samples - nearest) < 1.0e-6 ? nearest : samples;
+    }
+
+    int64_t derivedIndex (double position) const
+    {
+        return (int64_t) std::floor (std::fmod (position, division * samplesPerSlice)) % ringLength;
+    }
+
+    // The derived position moves one place per song sample, except once a
+    // pass of a ring that is not a whole number of samples, where it stays:
+    // the slip, the shorter way round.
+    int64_t slipAfter (double position) const
+    {
+        int64_t step = ((derivedIndex (position + 1.0) - derivedIndex (position) - 1) % ringLength + ringLength) % ringLength;
+        return step > ringLength / 2 ? step - ringLength : step;
+    }
+
+    // The song went on: this block begins where the last one ended, at the
+    // same tempo and ring. A capped ring starts again at the bar line, a jump
+    // rather than a slip, so there the voice keeps its positions.
+    void followTheSlip()
+    {
+        const bool songWentOn = continues && std::fabs ((samplePosition - lastStart) - lastLength) < 0.5
+                             && samplesPerBar == lastSamplesPerBar && ringLength == lastRingLength;
+        const bool belowTheCap = std::floor (division * samplesPerSlice) <= (double) ringLength;
+        if (! songWentOn || ! belowTheCap || ! voice.active)
+            return;
+
+        voice.ringStart = (int32_t) ((((voice.ringStart + slip) % voice.ringLength) + voice.ringLength) % voice.ringLength);
+    }
+
     static int64_t trimFor (int32_t ms, double sampleRate)
     {
         const double t = std::floor ((double) ms * (double) 0.001f * sampleRate);
@@ -232,7 +265,8 @@ private:
             division = params.pendingDivision.load();
             if (! layGrid())
                 return false;
-            writeIndex = (int64_t) std::floor (std::fmod (samplePosition + n, division * samplesPerSlice)) % ringLength;
+            writeIndex = derivedIndex (samplePosition + n);
+            slip = 0; // counted on from the position derived here
         }
 
         const int64_t sliceIndex = (slicePhase / sliceLength) % division;
@@ -259,8 +293,10 @@ private:
 
     int64_t trimSamples = 0, sliceLength = 1, ringLength = 1, writeIndex = 0;
     bool continues = false;
-    double nextPosition = 0, lastSamplesPerBar = 0;
-    int64_t nextWriteIndex = 0;
+    double lastStart = 0, lastSamplesPerBar = 0;
+    int lastLength = 0;
+    int64_t lastRingLength = 0;
+    int64_t slip = 0; // since the write position was last derived from the song
     double samplePosition = 0, samplesPerBar = 0, samplesPerSlice = 1;
 };
 

@@ -52,6 +52,33 @@ TEST (LooperState, RestoreBringsBackEveryValueAndTheSelection)
     EXPECT_EQ (restored.parameters().pendingTrimMs.load(), 20);
 }
 
+// Chunks from other programs or edited by hand: a value beyond the float
+// range, or an infinity, clamps as any out-of-range value does; "nan" keeps
+// the parameter's current value.
+TEST (LooperState, RestoredInfinitiesClampAndNotANumberKeepsTheCurrentValue)
+{
+    LooperFilter looper;
+    looper.setParameter (LooperParameters::trimIndex, 0.7f);
+    looper.setParameter (LooperParameters::startIndex, 0.5f);
+
+    const std::string text = "<QVPLUGINSETTINGS QVParam3=\"1e999\" QVParam4=\"-INF\" QVParam5=\"nan\""
+                             " QVParam6=\"-1e999\" QVParam7=\"inf\" QVParam8=\"NaN\"/>";
+    std::string chunk = "VC2!";
+    for (int shift = 0; shift < 32; shift += 8)
+        chunk += (char) ((text.size() >> shift) & 0xff);
+    chunk += text;
+    chunk += std::string (2, '\0');
+    looper.setStateInformation (chunk.data(), (int) chunk.size());
+
+    const auto& p = looper.parameters();
+    EXPECT_EQ (p.selection.load(), 3) << "\"1e999\" puts \"Mode\" at its top position";
+    EXPECT_EQ (looper.getParameter (LooperParameters::startIndex), 0.0f);
+    EXPECT_EQ (looper.getParameter (LooperParameters::loopSizeIndex), 0.5f) << "kept";
+    EXPECT_EQ (looper.getParameter (LooperParameters::modulationIndex), 0.0f);
+    EXPECT_EQ (p.pendingDivision.load(), 64u);
+    EXPECT_EQ (looper.getParameter (LooperParameters::trimIndex), 0.7f) << "kept";
+}
+
 TEST (LooperState, UnreadableChunksChangeNothing)
 {
     LooperFilter looper;

@@ -41,6 +41,10 @@ TEST (SliceVoice, WalksTheRingForwardOrBackwardAndReleasesItself)
         { true, 100, 5, { 105, 104, 103, 102, 101 } }, // begins one past the slice, never reads 100
         { true, 998, 4, { 2, 1, 0, 999 } },
         { false, 7, 1, { 7 } },
+        // Starts beyond the ring are reduced modulo its length, both ways.
+        { false, 1003, 4, { 3, 4, 5, 6 } },
+        { false, 2999, 3, { 999, 0, 1 } },
+        { true, 1003, 4, { 7, 6, 5, 4 } },
     };
 
     for (const auto& c : cases)

@@ -145,4 +145,34 @@ TEST (SlicerEquivalence, WorstCaseGridMatchesTheLiteralModel)
     }
 }
 
+TEST (SlicerEquivalence, CappedRingsMatchTheLiteralModelPastTheBarLines)
+{
+    // Four bars at 15 BPM overrun the ring: the write position wraps at the
+    // cap and begins again at every fourth bar line, with voices sounding.
+    for (int mode : { 1, 7, 14 })
+    {
+        Twins twins ((uint32_t) mode);
+        twins.params.write (SlicerParameters::bufLenIndex, 1.0f);
+        twins.params.write (SlicerParameters::modeIndex, (float) mode / 14.0f);
+
+        std::mt19937 gen ((uint32_t) mode);
+        std::uniform_real_distribution<float> audio (-1.0f, 1.0f);
+        double position = 0.0;
+
+        while (position < 2 * 2822400.0 + 100000.0)
+        {
+            const int n = (int) (gen() % 4096 + 1);
+            std::vector<float> left ((size_t) n), right ((size_t) n);
+            for (int i = 0; i < n; ++i)
+            {
+                left[(size_t) i] = audio (gen);
+                right[(size_t) i] = audio (gen);
+            }
+            const TransportState transport { true, 15.0, position / 44100.0, true };
+            ASSERT_EQ (twins.block (left, right, transport, 44100.0, false), -1) << "mode " << mode << " position " << position;
+            position += n;
+        }
+    }
+}
+
 } // namespace

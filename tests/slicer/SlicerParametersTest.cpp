@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -229,15 +230,11 @@ TEST_F (SlicerParameterTest, ValuesThatAreNotNumbersOrOutOfRangeAreTamed)
     EXPECT_EQ (mode(), 0);
     EXPECT_EQ (stored (0), 1.0f);
 
-    write (14, nan);
-    EXPECT_EQ (mode(), 0);
-
-    write (16, nan);
-    EXPECT_EQ (stored (16), 0.0f);
-    EXPECT_EQ (text (16), "-50 ms");
-
     write (15, inf);
-    EXPECT_EQ (stored (15), 0.0f) << "infinity counts as 0 like any value that is not a number";
+    EXPECT_EQ (stored (15), 1.0f) << "infinity is above 1 like any other large value";
+    EXPECT_EQ (text (15), "1/32 bar");
+    write (15, -inf);
+    EXPECT_EQ (text (15), "1/2 bar");
     write (15, 7.0f);
     EXPECT_EQ (stored (15), 1.0f);
     EXPECT_EQ (text (15), "1/32 bar");
@@ -251,6 +248,48 @@ TEST_F (SlicerParameterTest, ValuesThatAreNotNumbersOrOutOfRangeAreTamed)
         EXPECT_GE (stored (i), 0.0f) << i;
         EXPECT_LE (stored (i), 1.0f) << i;
     }
+}
+
+// A host that writes NaN has a bug; the kindest answer is to change nothing,
+// not to switch the plug-in's mode, release Hold or ask for a broadcast.
+TEST_F (SlicerParameterTest, InfinitiesClampAndNotANumberChangesNothing)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+
+    EXPECT_EQ (write (3, inf), 1);
+    EXPECT_EQ (mode(), 3) << "+inf switches a toggle on, as 7.0 does";
+    EXPECT_EQ (stored (3), 1.0f);
+    EXPECT_EQ (write (17, inf), 1);
+    EXPECT_TRUE (hold());
+    EXPECT_EQ (write (18, inf), 1);
+    EXPECT_EQ (text (18), "On");
+    EXPECT_EQ (write (16, inf), 1);
+    EXPECT_EQ (text (16), "+50 ms");
+
+    std::array<float, SlicerParameters::count> before;
+    for (int i = 0; i < SlicerParameters::count; ++i)
+        before[(size_t) i] = stored (i);
+
+    for (int i = 0; i < SlicerParameters::count; ++i)
+    {
+        EXPECT_EQ (write (i, nan), 0) << i;
+        EXPECT_EQ (write (i, -nan), 0) << i;
+    }
+    for (int i = 0; i < SlicerParameters::count; ++i)
+        EXPECT_EQ (stored (i), before[(size_t) i]) << i;
+    EXPECT_EQ (mode(), 3);
+    EXPECT_TRUE (hold());
+    EXPECT_TRUE (params.reverse.load());
+    EXPECT_EQ (params.pendingTrimMs.load(), 50);
+    EXPECT_EQ (params.pendingDivision.load(), 8u);
+    EXPECT_EQ (params.pendingBars.load(), 1u);
+
+    EXPECT_EQ (write (3, -inf), 1);
+    EXPECT_EQ (mode(), 0) << "-inf switches the lit toggle off, as -1.0 does";
+    EXPECT_EQ (stored (0), 1.0f);
+    write (14, inf);
+    EXPECT_EQ (mode(), 14);
 }
 
 // The processor around the parameter set, as the frame calls it.

@@ -1,14 +1,17 @@
 // The slicer's block process as a host drives it: what is recorded, where the
 // slice boundaries fall, which slice each mode plays, and when the output is
 // wet or dry.
+#include "SlicerEngine.h"
 #include "SlicerRig.h"
 #include "dsp/FadeTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <set>
 
 using namespace tavrel;
 using namespace tavrel::test;
@@ -233,19 +236,37 @@ TEST (SlicerProcess, EachModePlaysItsSliceOrder)
 
 TEST (SlicerProcess, RandomModeDrawsSlicesOfTheRing)
 {
-    SlicerRig rig;
-    rig.slicer.setParameter (2, 1.0f);
-    rig.play (120.0);
-    const auto out = rig.process (StereoSignal::ramp (6 * bar120));
+    // The engine with a known seed: every boundary plays the next draw of the
+    // standard minimal-standard generator, modulo the eight slices.
+    const uint32_t seed = 20261210;
+    SlicerParameters params;
+    params.write (2, 1.0f);
+    SlicerEngine engine (params, seed);
 
-    std::set<size_t> drawn;
-    for (size_t k = 8; k < 48; ++k)
+    auto in = StereoSignal::ramp (6 * bar120);
+    auto out = in;
+    for (size_t start = 0; start < in.size(); start += 512)
     {
-        const auto position = ((size_t) out.left[k * slice8 + 500] - 1) % bar120;
-        EXPECT_EQ (position % slice8, 500u);
-        drawn.insert (position / slice8);
+        const int n = (int) std::min<size_t> (512, in.size() - start);
+        const TransportState transport { true, 120.0, (double) start / 44100.0, true };
+        engine.process (out.left.data() + start, out.right.data() + start, n, transport, 44100.0);
     }
-    EXPECT_GE (drawn.size(), 4u);
+
+    std::minstd_rand draws (seed);
+    std::set<size_t> drawn;
+    for (size_t k = 0; k < 48; ++k)
+    {
+        const auto slice = (size_t) (draws() % 8);
+        const size_t probe = k * slice8 + 500;
+        drawn.insert (slice);
+
+        // In the first pass, slices ahead of the write position are not recorded yet.
+        if (k < 8 && slice > k)
+            EXPECT_EQ (out.left[probe], 0.0f) << "boundary " << k;
+        else
+            EXPECT_EQ (((size_t) out.left[probe] - 1) % bar120, slice * slice8 + 500) << "boundary " << k;
+    }
+    EXPECT_GE (drawn.size(), 6u) << "the seed draws most slices";
 }
 
 TEST (SlicerProcess, ReverseReadsEachSliceBackwards)
@@ -386,6 +407,50 @@ TEST (SlicerProcess, RingLengthIsCappedAndBarsBeyondTheCapAreNotCopied)
     EXPECT_EQ (ring.left()[0], 5.0f);
 }
 
+// Four bars at 15 BPM would need 2,822,400 samples: the write position wraps
+// at the ring's end (2,646,000) and begins again at the four-bar line, while
+// a sounding voice keeps its ring positions.
+struct CappedBarLine
+{
+    int mode;
+    size_t recordedAt; // the song sample whose audio the voice reads at song sample 2,823,656
+};
+
+TEST (SlicerProcess, VoicesKeepTheirRingPositionsWhereACappedRingMeetsTheBarLine)
+{
+    const CappedBarLine cases[] = {
+        // "Backwards" plays slice 0 from the four-bar line on: ring position
+        // 0 is where the write position begins again after the first block.
+        { 1, 2823656 },
+        // Live slices play the grid slice of the counted write position,
+        // 2 (ring position 176,400), whose later part holds the first pass.
+        { 14, 176400 + 1256 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SlicerRig rig;
+        rig.slicer.setParameter (SlicerParameters::modeIndex, (float) c.mode / 14.0f);
+        rig.slicer.setParameter (SlicerParameters::bufLenIndex, 1.0f);
+        rig.play (15.0);
+        const size_t probe = 2823656; // 1256 samples after the four-bar line, in the third block past it
+        const auto in = StereoSignal::ramp (probe + 2000);
+        const auto out = rig.process (in);
+
+        EXPECT_EQ (rig.slicer.engineState().ringLengthInForce(), 2646000u);
+        for (size_t k = 0; k < 1000; k += 111)
+        {
+            const size_t t = probe + k;
+            if (out.left[t] != in.left[c.recordedAt + k])
+            {
+                ADD_FAILURE() << "mode " << c.mode << ": song sample " << t << " read the audio of song sample "
+                              << (long) out.left[t] - 1 << " instead of " << c.recordedAt + k;
+                break;
+            }
+        }
+    }
+}
+
 TEST (SlicerProcess, OneChannelRecordsIntoBothRingsAndFeedsEveryOutput)
 {
     const auto in = noise (bar120 / 2, 7);
@@ -488,24 +553,128 @@ TEST (SlicerProcess, TemposWithoutAUsableGridRecordNothingAndStaySafe)
     }
 }
 
+// Follows the ring as a block process leaves it, to tell which value a voice
+// read at each sample: a position written earlier in the block holds that
+// block's input, any other what the ring held before the block.
+class RingWitness
+{
+public:
+    RingWitness (const StereoRing& ring, uint32_t length) : ring (ring), before (ring.left(), ring.left() + length) {}
+
+    // After a block of input `in`: where the block began writing, found from
+    // the ring (each input value is unique).
+    void blockDone (const float* in, int n)
+    {
+        blockInput.assign (in, in + n);
+        const float* left = ring.left();
+        firstWrite = (uint32_t) (std::find (left, left + before.size(), in[0]) - left);
+    }
+
+    uint32_t writePosition (int i) const { return (firstWrite + (uint32_t) i) % (uint32_t) before.size(); }
+
+    float valueReadAt (uint32_t position, int i) const
+    {
+        const auto ringLength = (uint32_t) before.size();
+        const uint32_t writtenAt = (position + ringLength - firstWrite) % ringLength;
+        return writtenAt <= (uint32_t) i ? blockInput[writtenAt] : before[position];
+    }
+
+    void nextBlock() { before.assign (ring.left(), ring.left() + before.size()); }
+
+private:
+    const StereoRing& ring;
+    std::vector<float> before, blockInput;
+    uint32_t firstWrite = 0;
+};
+
+struct HostileTrim
+{
+    float trimValue;
+    int trimSamples;
+    bool reverse;
+};
+
 TEST (SlicerProcess, HostileSongPositionsAndTrimsStayInsideTheRing)
 {
-    // 1/32 bar at 300 BPM with 4 bars and the largest trim: the trim spans two
-    // slices, so start positions run past the ring's end and must wrap.
-    SlicerRig rig;
-    rig.slicer.setParameter (SlicerParameters::sizeIndex, 1.0f);
-    rig.slicer.setParameter (SlicerParameters::bufLenIndex, 1.0f);
-    rig.slicer.setParameter (SlicerParameters::trimIndex, 1.0f);
-    rig.slicer.setParameter (SlicerParameters::reverseIndex, 1.0f);
-    rig.slicer.setParameter (1, 1.0f);
+    // 1/32 bar at 300 BPM (1102.5 samples a slice, voices of 1102) with 4
+    // bars (a ring of 141,120) and the largest trims: the trim spans two
+    // slices, so start positions run past the ring's ends and must wrap.
+    // Live slices play the grid slice: each voice starts at slice
+    // (writePosition / 1102) modulo 128, times 1102, plus the trim, modulo
+    // the ring.
+    const HostileTrim trims[] = { { 1.0f, 2205, false }, { 1.0f, 2205, true }, { 0.0f, -2206, false }, { 0.0f, -2206, true } };
+    // 139,000 samples in, the grid's last slice begins near the ring's end.
+    const double positions[] = { -5.0, 1.0e12, std::numeric_limits<double>::quiet_NaN(), 3.3, 0.0,
+                                 139000.0 / 44100.0, 1.0e300 };
+    constexpr uint32_t ringLength = 141120;
+    constexpr int sliceLength = 1102;
 
-    const double positions[] = { -5.0, 1.0e12, std::numeric_limits<double>::quiet_NaN(), 3.3, 0.0, 1.0e300 };
-    for (double seconds : positions)
+    for (const auto& trim : trims)
     {
-        rig.play (300.0, seconds);
-        const auto out = rig.process (noise (40000));
-        for (float v : out.left)
-            ASSERT_TRUE (std::isfinite (v) && std::abs (v) <= 1.0f) << seconds;
+        SlicerRig rig;
+        rig.slicer.setParameter (SlicerParameters::sizeIndex, 1.0f);
+        rig.slicer.setParameter (SlicerParameters::bufLenIndex, 1.0f);
+        rig.slicer.setParameter (SlicerParameters::trimIndex, trim.trimValue);
+        rig.slicer.setParameter (SlicerParameters::reverseIndex, trim.reverse ? 1.0f : 0.0f);
+        rig.slicer.setParameter (SlicerParameters::modeIndex, 1.0f);
+
+        // A bar and a half from the song's start fills the ring and takes the
+        // trim over at the first boundary; the checks begin after it.
+        rig.play (300.0);
+        const auto warmUp = StereoSignal::ramp (ringLength + 1000);
+        rig.process (warmUp, (int) warmUp.size());
+        ASSERT_EQ (rig.slicer.engineState().ringLengthInForce(), ringLength);
+        RingWitness witness (rig.slicer.engineState().recording(), ringLength);
+
+        float nextValue = (float) warmUp.size() + 1.0f;
+        int64_t voiceStart = -1; // none sounding that the checks know of
+        int voiceSample = 0;
+        size_t checked = 0;
+
+        for (double seconds : positions)
+        {
+            rig.play (300.0, seconds);
+            for (int block = 0; block < 80; ++block)
+            {
+                StereoSignal in (512);
+                for (size_t i = 0; i < in.size(); ++i)
+                    in.left[i] = in.right[i] = nextValue++;
+                const auto out = rig.process (in);
+                witness.blockDone (in.left.data(), (int) in.size());
+
+                for (int i = 0; i < (int) in.size(); ++i)
+                {
+                    const uint32_t write = witness.writePosition (i);
+                    double phase = std::fmod ((double) ((int64_t) write - trim.trimSamples), 1102.5);
+                    if (phase < 0.0)
+                        phase += 1102.5;
+                    if (phase < 1.0)
+                    {
+                        const int64_t slice = (write / sliceLength) % 128; // of the 4 x 32 slices
+                        voiceStart = (slice * sliceLength + trim.trimSamples + ringLength) % ringLength;
+                        voiceSample = 0;
+                    }
+
+                    if (voiceStart < 0)
+                        continue; // the warm-up's voice
+
+                    float expected = 0.0f;
+                    if (voiceSample < sliceLength)
+                    {
+                        const int64_t offset = trim.reverse ? sliceLength - voiceSample : voiceSample;
+                        const auto position = (uint32_t) ((voiceStart + offset) % ringLength);
+                        expected = sliceGain (voiceSample, sliceLength) * witness.valueReadAt (position, i);
+                        ++voiceSample;
+                    }
+                    ASSERT_EQ (out.left[(size_t) i], expected)
+                        << "trim " << trim.trimSamples << (trim.reverse ? " reverse" : " forward") << ", song at "
+                        << seconds << " s, block " << block << " sample " << i << ", voice sample " << voiceSample;
+                    ++checked;
+                }
+                witness.nextBlock();
+            }
+        }
+        EXPECT_GT (checked, 150000u) << "samples checked";
     }
 }
 

@@ -4,9 +4,13 @@
 // computes its slice phase with fmod, every voice start fills its own fade
 // table, every index step takes a modulo. The engine must produce the same
 // samples, bit for bit, with none of that per-sample work.
+//
+// It shares nothing with the engine but the parameter set: the song position
+// and the rule that keeps a voice with the recording are written here from
+// their statement, not taken from the engine's code.
 
 #include "SlicerParameters.h"
-#include "dsp/TempoGrid.h"
+#include "dsp/TempoGrid.h" // TransportState
 
 #include <cmath>
 #include <cstdint>
@@ -41,11 +45,14 @@ public:
 
         if (active)
         {
-            samplePosition = samplePositionFor (t.timeInSeconds, sr);
+            samplePosition = songPositionInSamples (t.timeInSeconds, sr);
             samplesPerBar = 60.0 / t.tempo * sr * 4.0;
             active = deriveGrid (samplePosition);
             if (active)
-                followRecording();
+            {
+                followTheSlip();
+                slip = 0;
+            }
         }
         const bool activeAtStart = active;
 
@@ -69,6 +76,7 @@ public:
                 if (active)
                 {
                     writeIndex = (writeIndex + 1) % ringLength;
+                    slip += slipAfter (samplePosition + s);
 
                     if (voice.sounding)
                     {
@@ -93,29 +101,56 @@ public:
         if (activeAtStart)
         {
             continues = active;
-            expectedPosition = samplePosition + n;
-            countedWriteIndex = writeIndex;
+            previousStart = samplePosition;
+            previousLength = n;
             previousBar = samplesPerBar;
             previousRing = ringLength;
         }
     }
 
 private:
-    // A song that plays on re-derives its write position each block; where
-    // that differs from the position counted on, the voice moves with it.
-    void followRecording()
+    // Seconds to samples; a negative or unusable position is 0, and one within
+    // a millionth of a sample of a whole number is that number.
+    static double songPositionInSamples (double seconds, double rate)
     {
-        if (! continues || std::fabs (samplePosition - expectedPosition) >= 0.5
-            || samplesPerBar != previousBar || ringLength != previousRing || ! voice.sounding)
+        const double samples = seconds * rate;
+        if (std::isnan (samples) || samples <= 0.0 || samples == std::numeric_limits<double>::infinity())
+            return 0.0;
+        const double nearest = std::nearbyint (samples);
+        return std::fabs (samples - nearest) < 1.0e-6 ? nearest : samples;
+    }
+
+    uint32_t derivedIndex (double position) const
+    {
+        return (uint32_t) ((uint64_t) std::floor (std::fmod (position, span)) % ringLength);
+    }
+
+    // From one song sample to the next the position derived from the song
+    // moves one place on. Where the ring's span is not a whole number of
+    // samples it stays put once a pass instead: the recording slips a sample
+    // behind the position counted on. Returns that slip, the shorter way round.
+    int64_t slipAfter (double position) const
+    {
+        const int64_t ring = ringLength;
+        int64_t step = ((int64_t) derivedIndex (position + 1.0) - (int64_t) derivedIndex (position) - 1) % ring;
+        if (step < 0)
+            step += ring;
+        return step > ring / 2 ? step - ring : step;
+    }
+
+    // Only while the song simply goes on (this block begins where the last one
+    // ended, same tempo, same ring) does the voice move with the slips of the
+    // last block, and only in a ring below the cap: a capped ring's write
+    // position starts again at the bar line, which is a jump, not a slip.
+    void followTheSlip()
+    {
+        const bool songWentOn = continues && std::fabs ((samplePosition - previousStart) - previousLength) < 0.5
+                             && samplesPerBar == previousBar && ringLength == previousRing;
+        const bool belowTheCap = std::floor (span) <= (double) ringLength;
+        if (! songWentOn || ! belowTheCap || ! voice.sounding)
             return;
 
-        int64_t offset = ((int64_t) writeIndex - (int64_t) countedWriteIndex) % (int64_t) ringLength;
-        if (offset < 0)
-            offset += ringLength;
-        if (offset > (int64_t) ringLength / 2)
-            offset -= ringLength;
-
-        int64_t moved = ((int64_t) voice.readIndex + offset) % (int64_t) voice.ringLength;
+        int64_t moved = ((int64_t) voice.readIndex + slip) % (int64_t) voice.ringLength;
         if (moved < 0)
             moved += voice.ringLength;
         voice.readIndex = (uint32_t) moved;
@@ -180,9 +215,9 @@ private:
             return false;
         sliceLength = (int32_t) std::floor (samplesPerSlice);
         sliceTotal = division * bars;
-        const double span = sliceTotal * samplesPerSlice;
+        span = sliceTotal * samplesPerSlice;
         ringLength = std::floor (span) >= cap ? cap : (uint32_t) std::floor (span);
-        writeIndex = (uint32_t) ((uint64_t) std::floor (std::fmod (position, span)) % ringLength);
+        writeIndex = derivedIndex (position);
         return true;
     }
 
@@ -214,6 +249,7 @@ private:
             division = pd;
             if (! deriveGrid (samplePosition + s))
                 return false;
+            slip = 0; // counted on from the position derived here
         }
 
         const uint32_t gridSlice = writeIndex / (uint32_t) sliceLength;
@@ -279,9 +315,13 @@ private:
     int32_t sliceLength = 0;
     uint32_t sliceTotal = 8, ringLength = 1, writeIndex = 0;
 
+    double span = 1.0;
+
     bool continues = false;
-    double expectedPosition = 0.0, previousBar = 0.0;
-    uint32_t countedWriteIndex = 0, previousRing = 0;
+    double previousStart = 0.0, previousBar = 0.0;
+    int previousLength = 0;
+    uint32_t previousRing = 0;
+    int64_t slip = 0; // since the write position was last derived from the song
 };
 
 } // namespace tavrel::test
