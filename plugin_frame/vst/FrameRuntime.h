@@ -72,6 +72,12 @@ public:
     // Windows only: the library's attach and detach, from its DllMain.
     static void attachLibrary (void* moduleHandle);
     static void detachLibrary (bool processIsTerminating);
+
+private:
+    // The platform's part of runDueTimersAndMessages, on the message thread:
+    // what the framework itself has waiting (its posted messages, and on
+    // Windows the repaints of our windows), and nothing of the host's.
+    static void dispatchFrameworkMessages();
 };
 
 } // namespace tavrel::vst
