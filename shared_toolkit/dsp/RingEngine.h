@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace tavrel
 {
@@ -42,7 +43,7 @@ public:
                   const TransportState& transport, double sampleRate) noexcept
     {
         blockSampleRate = sampleRate;
-        trimSamples = trimSamplesFor (trimMs, sampleRate);
+        countTrimSamples();
         const bool activeAtStart = startBlock (transport);
         bool active = activeAtStart;
 
@@ -86,8 +87,9 @@ public:
         noteWhereTheBlockEnded (activeAtStart, active, numSamples);
     }
 
-    // Forgets the recording; voices and indices carry on.
-    void clearRecording() noexcept { ring.clear(); }
+    // Forgets the recording; voices and indices carry on. The span of the
+    // latest grid stays resident for recording on.
+    void clearRecording() noexcept { ring.clear (grid.ringLength); }
 
     const StereoRing& recording() const noexcept { return ring; }
     uint32_t divisionInForce() const noexcept    { return division; }
@@ -109,7 +111,7 @@ protected:
     bool relayGrid (uint32_t newDivision, int sampleInBlock) noexcept
     {
         division = newDivision;
-        if (! grid.lay (samplesPerBar, division, engine().slicesInRing()))
+        if (! layGrid())
             return false;
 
         writeIndex = grid.writeIndexAt (samplePosition + sampleInBlock);
@@ -123,7 +125,7 @@ protected:
             return;
 
         trimMs = pendingTrimMs;
-        trimSamples = trimSamplesFor (trimMs, blockSampleRate);
+        countTrimSamples();
     }
 
     StereoRing ring;
@@ -155,13 +157,48 @@ private:
 
         // No tempo, or one that gives slices shorter than a sample: no grid,
         // so the block counts as stopped.
-        if (! grid.lay (samplesPerBar, division, engine().slicesInRing()))
+        if (! layGrid())
             return false;
 
         writeIndex = grid.writeIndexAt (samplePosition);
         keepVoicesWithTheRecording();
-        untilBoundary = engine().samplesUntilBoundaryAt (writeIndex);
+        if (! boundaryCountCarriesOn())
+            untilBoundary = engine().samplesUntilBoundaryAt (writeIndex);
         recountBoundary = false;
+        return true;
+    }
+
+    // The trim in samples changes only with the trim or the sample rate.
+    void countTrimSamples() noexcept
+    {
+        if (trimMs == trimCountedFor.trimMs && blockSampleRate == trimCountedFor.sampleRate)
+            return;
+
+        trimSamples = trimSamplesFor (trimMs, blockSampleRate);
+        trimCountedFor = { trimMs, blockSampleRate };
+    }
+
+    // The count the last block left is the count at its next write position,
+    // found sample by sample as within a block. Where this block starts at
+    // that position on the same grid and trim it still holds, and counting
+    // anew (an fmod) is the largest fixed cost of a short block.
+    bool boundaryCountCarriesOn() const noexcept
+    {
+        return countLeft.valid
+            && writeIndex == countLeft.writeIndex
+            && trimSamples == countLeft.trimSamples
+            && grid.samplesPerSlice == countLeft.samplesPerSlice
+            && grid.ringLength == countLeft.ringLength;
+    }
+
+    // Records go below the ring length of the grid in force; the ring learns
+    // how far, so that clearing touches no more than was written.
+    bool layGrid() noexcept
+    {
+        if (! grid.lay (samplesPerBar, division, engine().slicesInRing(), ring.capacity()))
+            return false;
+
+        ring.noteSpanInUse (grid.ringLength);
         return true;
     }
 
@@ -189,6 +226,8 @@ private:
         // A stopped block moves neither the recording nor the voices.
         if (! activeAtStart)
             return;
+
+        countLeft = { activeAtEnd && ! recountBoundary, writeIndex, trimSamples, grid.samplesPerSlice, grid.ringLength };
 
         recordingContinues = activeAtEnd;
         nextSamplePosition = samplePosition + numSamples;
@@ -224,6 +263,8 @@ private:
     }
 
     BypassTail tail;
+    struct { int32_t trimMs; double sampleRate; } trimCountedFor { 0, std::numeric_limits<double>::quiet_NaN() };
+    struct { bool valid; uint32_t writeIndex; int32_t trimSamples; double samplesPerSlice; uint32_t ringLength; } countLeft {};
     uint32_t untilBoundary = 0;   // samples from writeIndex to the next boundary
     bool recountBoundary = false; // the grid moved: count again from the next sample
 

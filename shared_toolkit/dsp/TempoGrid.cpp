@@ -1,5 +1,4 @@
 #include "TempoGrid.h"
-#include "StereoRing.h"
 
 #include <cmath>
 #include <limits>
@@ -49,8 +48,9 @@ uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexce
     return (uint32_t) std::ceil (samplesPerSlice - slicePhase);
 }
 
-bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept
+bool SliceGrid::layAnew (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing, uint32_t ringCapacity) noexcept
 {
+    laid = false;
     samplesPerSlice = samplesPerBar / (double) slicesPerBar;
 
     constexpr double longestSlice = (double) std::numeric_limits<int32_t>::max();
@@ -60,14 +60,46 @@ bool SliceGrid::lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slice
     sliceLength = (int32_t) std::floor (samplesPerSlice);
     span = (double) slicesInRing * samplesPerSlice;
     const double wholeSpan = std::floor (span);
-    ringLength = wholeSpan >= (double) StereoRing::capacity ? StereoRing::capacity : (uint32_t) wholeSpan;
+    ringLength = wholeSpan >= (double) ringCapacity ? ringCapacity : (uint32_t) wholeSpan;
+
+    laid = true;
+    laidFor = { samplesPerBar, slicesPerBar, slicesInRing, ringCapacity };
     return true;
 }
 
-uint32_t SliceGrid::writeIndexAt (double samplePosition) const noexcept
+// fmod gives the exact remainder, a number a double holds. From an earlier
+// whole position p with remainder r, a whole position p + d (both below 2^53,
+// so d is exact) has the remainder r + d whenever that stays below the span:
+// the sum is then that exact remainder, which rounding cannot change, and a
+// sum that reaches the span cannot round below it. Otherwise fmod decides.
+double SliceGrid::phaseAt (double samplePosition) noexcept
 {
-    const auto index = (uint64_t) std::floor (std::fmod (samplePosition, span));
-    return (uint32_t) (index % ringLength);
+    constexpr double wholeNumbersExact = 9007199254740992.0; // 2^53
+    const bool whole = samplePosition >= 0.0 && samplePosition < wholeNumbersExact
+                    && samplePosition == (double) (int64_t) samplePosition;
+
+    if (whole && phaseFromWholePosition && span == phaseSpan && samplePosition >= phasePosition)
+    {
+        const double countedOn = phase + (samplePosition - phasePosition);
+        if (countedOn < span)
+        {
+            phasePosition = samplePosition;
+            phase = countedOn;
+            return phase;
+        }
+    }
+
+    phasePosition = samplePosition;
+    phaseSpan = span;
+    phase = std::fmod (samplePosition, span);
+    phaseFromWholePosition = whole;
+    return phase;
+}
+
+uint32_t SliceGrid::writeIndexAt (double samplePosition) noexcept
+{
+    const auto index = (uint64_t) std::floor (phaseAt (samplePosition));
+    return index < ringLength ? (uint32_t) index : (uint32_t) (index % ringLength);
 }
 
 } // namespace tavrel

@@ -38,7 +38,12 @@ int64_t floorModulo (int64_t value, int64_t modulus) noexcept;
 uint32_t samplesUntilBoundary (double slicePhase, double samplesPerSlice) noexcept;
 
 // The slice grid of a block: `slicesPerBar` slices of a bar, `slicesInRing` of
-// them making the ring.
+// them making the ring, which is at most `ringCapacity` samples long.
+//
+// Laid at every block, mostly over the same tempo as the block before: a grid
+// laid again from the same values is kept as it is, and the write position of
+// a later whole song position is counted on from the one before, so that a
+// short block pays no divisions or fmod for either (results are the same).
 struct SliceGrid
 {
     double samplesPerSlice = 0.0;
@@ -48,10 +53,28 @@ struct SliceGrid
 
     // False when the tempo gives no usable grid: a non-finite or non-positive
     // bar, or slices shorter than one sample or longer than 32-bit counts hold.
-    bool lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing) noexcept;
+    bool lay (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing, uint32_t ringCapacity) noexcept
+    {
+        if (laid && samplesPerBar == laidFor.samplesPerBar && slicesPerBar == laidFor.slicesPerBar
+                 && slicesInRing == laidFor.slicesInRing && ringCapacity == laidFor.ringCapacity)
+            return true;
+
+        return layAnew (samplesPerBar, slicesPerBar, slicesInRing, ringCapacity);
+    }
 
     // floor(fmod(samplePosition, span)) modulo ringLength.
-    uint32_t writeIndexAt (double samplePosition) const noexcept;
+    uint32_t writeIndexAt (double samplePosition) noexcept;
+
+private:
+    bool layAnew (double samplesPerBar, uint32_t slicesPerBar, uint32_t slicesInRing, uint32_t ringCapacity) noexcept;
+    double phaseAt (double samplePosition) noexcept;
+
+    bool laid = false;
+    struct { double samplesPerBar; uint32_t slicesPerBar, slicesInRing, ringCapacity; } laidFor {};
+
+    // fmod(phasePosition, phaseSpan) == phase, for the latest position asked.
+    double phasePosition = 0.0, phaseSpan = 0.0, phase = 0.0;
+    bool phaseFromWholePosition = false;
 };
 
 } // namespace tavrel

@@ -69,7 +69,7 @@ void SlicerEngine::growBars (uint32_t newBars) noexcept
     const double barLength = std::floor (samplesPerBar + 0.5);
 
     for (uint32_t bar = bars; bar < newBars; ++bar)
-        if ((bar + 1) * barLength < (double) StereoRing::capacity)
+        if ((bar + 1) * barLength < (double) ring.capacity())
             ring.copyRange (0, (uint32_t) (bar * barLength), (uint32_t) barLength);
 
     // The ring length and write position follow from the next block on.

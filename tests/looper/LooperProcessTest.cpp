@@ -164,8 +164,9 @@ TEST (LooperProcess, StoppedTransportIsSilentUnlessBypassedAndRecordsNothing)
     for (size_t t = 0; t < in.size(); ++t)
         ASSERT_EQ (dry.left[t], t < 440 ? 0.0f : 0.5f) << t;
 
-    const float* ring = bypassed.looper.engineState().recording().left();
-    EXPECT_EQ (std::count (ring, ring + StereoRing::capacity, 0.0f), (long) StereoRing::capacity);
+    const auto& recording = bypassed.looper.engineState().recording();
+    const float* ring = recording.left();
+    EXPECT_EQ (std::count (ring, ring + recording.capacity(), 0.0f), (long) recording.capacity());
 }
 
 TEST (LooperProcess, SwitchingFromLoopToBypassKeepsLoopingUntilTheNextBoundary)
@@ -285,8 +286,9 @@ TEST (LooperProcess, ATempoWithoutAGridRecordsNothingAndOutputsSilence)
                 ASSERT_EQ (out.left[t], button == LooperParameters::bypassButton && t >= 440 ? 0.5f : 0.0f)
                     << "tempo " << bpm << " sample " << t;
 
-            const float* ring = rig.looper.engineState().recording().left();
-            EXPECT_EQ (std::count (ring, ring + StereoRing::capacity, 0.0f), (long) StereoRing::capacity) << bpm;
+            const auto& recording = rig.looper.engineState().recording();
+            const float* ring = recording.left();
+            EXPECT_EQ (std::count (ring, ring + recording.capacity(), 0.0f), (long) recording.capacity()) << bpm;
         }
     }
 }
@@ -396,11 +398,12 @@ TEST (LooperProcess, ResourceReleaseClearsTheRecording)
     LooperRig rig;
     startLoopingOnTheBeat (rig);
     rig.process (StereoSignal (bar, 0.5f));
-    const float* ring = rig.looper.engineState().recording().left();
+    const auto& recording = rig.looper.engineState().recording();
+    const float* ring = recording.left();
     EXPECT_EQ (ring[100], 0.5f);
 
     rig.looper.releaseResources();
-    EXPECT_EQ (std::count (ring, ring + StereoRing::capacity, 0.0f), (long) StereoRing::capacity);
+    EXPECT_EQ (std::count (ring, ring + recording.capacity(), 0.0f), (long) recording.capacity());
     EXPECT_EQ (rig.looper.engineState().latchedSelectionInForce(), 1); // the rest carries on
 }
 

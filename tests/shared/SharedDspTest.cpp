@@ -101,16 +101,16 @@ TEST (TempoGrid, BoundaryCountdownAgreesWithTestingEverySample)
 TEST (TempoGrid, GridsOutsideTheUsableRangeAreRefused)
 {
     SliceGrid grid;
-    EXPECT_TRUE (grid.lay (88200.0, 8, 8));
+    EXPECT_TRUE (grid.lay (88200.0, 8, 8, 2646000));
     EXPECT_EQ (grid.sliceLength, 11025);
     EXPECT_EQ (grid.ringLength, 88200u);
 
-    EXPECT_TRUE (grid.lay (705600.0, 8, 32));
+    EXPECT_TRUE (grid.lay (705600.0, 8, 32, 2646000));
     EXPECT_EQ (grid.ringLength, 2646000u) << "capped";
 
     for (double bar : { 0.0, -1.0, 31.0, std::numeric_limits<double>::quiet_NaN(),
                         std::numeric_limits<double>::infinity(), 1.0e15 })
-        EXPECT_FALSE (grid.lay (bar, 32, 32)) << bar;
+        EXPECT_FALSE (grid.lay (bar, 32, 32, 2646000)) << bar;
 }
 
 TEST (BypassTail, LetsFourHundredFortyWetSamplesThroughAfterBypass)
@@ -127,3 +127,57 @@ TEST (BypassTail, LetsFourHundredFortyWetSamplesThroughAfterBypass)
 }
 
 } // namespace
+
+// The grid counts write positions on from the position before where it can;
+// every answer must still be floor(fmod(position, span)) modulo the ring.
+TEST (TempoGrid, WritePositionsCountedOnAgreeWithTakingTheRemainder)
+{
+    const struct Case { double samplesPerBar; uint32_t division, slicesInRing, capacity; } grids[] = {
+        { 88200.0, 8, 8, 2646000 },        // whole ring
+        { 35280.0, 32, 128, 2646000 },     // 300 BPM, four bars of 1/32
+        { 88200.5 * 4.0, 64, 64, 2646000 }, // a ring that is not a whole number of samples
+        { 705600.0, 8, 32, 2646000 },      // capped: the span runs past the ring
+    };
+
+    // Blocks of several lengths, relocations back and forth, positions between samples.
+    const double steps[] = { 16, 16, 4096, 1, 0, 37, -512, 88200, 3.5, 16, 1.0e6, 0.25, 16, -1.0e6, 512 };
+
+    for (const auto& g : grids)
+    {
+        SliceGrid grid;
+        ASSERT_TRUE (grid.lay (g.samplesPerBar, g.division, g.slicesInRing, g.capacity));
+        double position = 12345.0;
+        for (int pass = 0; pass < 40; ++pass)
+            for (double step : steps)
+            {
+                position = std::fmax (0.0, position + step);
+                const auto expected = (uint32_t) ((uint64_t) std::floor (std::fmod (position, grid.span)) % grid.ringLength);
+                ASSERT_EQ (grid.writeIndexAt (position), expected) << g.samplesPerBar << " at " << position;
+            }
+
+        // A grid laid again at another tempo answers for its own span.
+        ASSERT_TRUE (grid.lay (g.samplesPerBar * 0.75, g.division, g.slicesInRing, g.capacity));
+        const auto expected = (uint32_t) ((uint64_t) std::floor (std::fmod (position, grid.span)) % grid.ringLength);
+        EXPECT_EQ (grid.writeIndexAt (position), expected);
+        EXPECT_EQ (grid.samplesPerSlice, g.samplesPerBar * 0.75 / g.division);
+    }
+}
+
+TEST (TempoGrid, AGridLaidAgainFollowsEveryValueItIsLaidFrom)
+{
+    SliceGrid grid;
+    ASSERT_TRUE (grid.lay (88200.0, 8, 8, 2646000));
+    ASSERT_TRUE (grid.lay (88200.0, 8, 8, 2646000));
+    EXPECT_EQ (grid.ringLength, 88200u);
+
+    ASSERT_TRUE (grid.lay (88200.0, 16, 8, 2646000));
+    EXPECT_EQ (grid.ringLength, 44100u);
+    ASSERT_TRUE (grid.lay (88200.0, 16, 32, 2646000));
+    EXPECT_EQ (grid.ringLength, 176400u);
+    ASSERT_TRUE (grid.lay (88200.0, 16, 32, 1000));
+    EXPECT_EQ (grid.ringLength, 1000u);
+    EXPECT_FALSE (grid.lay (0.0, 16, 32, 1000));
+    EXPECT_FALSE (grid.lay (0.0, 16, 32, 1000)) << "a refused grid is not kept";
+    ASSERT_TRUE (grid.lay (88200.0, 16, 32, 1000));
+    EXPECT_EQ (grid.ringLength, 1000u);
+}
