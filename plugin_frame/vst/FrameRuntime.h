@@ -75,8 +75,7 @@ public:
 
 private:
     // The platform's part of runDueTimersAndMessages, on the message thread:
-    // what the framework itself has waiting (its posted messages, and on
-    // Windows the repaints of our windows), and nothing of the host's.
+    // delivers what the framework's message loop has waiting.
     static void dispatchFrameworkMessages();
 };
 
