@@ -1,4 +1,4 @@
-# What the JUCE library needs in the 32-bit Windows cross build (MinGW-w64).
+# What the JUCE library needs in the Windows cross builds (MinGW-w64).
 
 # Debian's JUCE carries no libpng or libjpeg of its own: the static builds of
 # tools/setup-windows.sh (in TAVREL_MINGW_PREFIX) and MinGW's zlib serve.

@@ -1,25 +1,33 @@
 #!/usr/bin/env bash
-# Sets up what the 32-bit Windows build and its tests need, on top of
-# tools/setup.sh:
-#   toolchain  the MinGW-w64 cross compiler for i686 (posix threads) and its
-#              zlib, installed with apt;
-#   libraries  libpng and libjpeg-turbo, built as static i686 libraries from
-#              Debian's own source packages (Debian's JUCE carries neither);
-#   wine       a private 32-bit Wine, unpacked from Debian's i386 packages
-#              without installing them, and a prefix booted once (with
-#              a renderer setting for the editor tests' program).
+# Sets up what the Windows build of one target and its tests need, on top of
+# tools/setup.sh. The first argument is the target's MinGW-w64 triple
+# (i686-w64-mingw32 for 32-bit, x86_64-w64-mingw32 for 64-bit; see
+# tools/windows-target.sh); the parts follow it:
+#   toolchain  the MinGW-w64 cross compiler for the target (posix threads) and
+#              its zlib, installed with apt;
+#   libraries  libpng and libjpeg-turbo, built as static libraries for the
+#              target from Debian's own source packages (Debian's JUCE
+#              carries neither);
+#   wine       a private Wine of the target's width, unpacked from Debian's
+#              packages (wine32:i386 or wine64) without installing them, and
+#              a prefix booted once (with a renderer setting for the editor
+#              tests' program).
 # Everything but the apt packages lands in $TAVREL_CACHE_DIR (default
-# ~/.cache/tavrel): mingw/ (the static libraries), wine/ (the Wine root),
-# wine-prefix/ (the Wine prefix), apt/ (the private apt state). Idempotent:
-# parts already done are skipped. With arguments, only the named parts run.
+# ~/.cache/tavrel), in a folder per triple: mingw/ (the static libraries),
+# wine/ (the Wine root), wine-prefix/ (the Wine prefix); apt/ (the private
+# apt state) is shared. Idempotent: parts already done are skipped. Without
+# parts, all three run.
 # Prints the variables the build and the test run use, for `eval`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/tools/windows-target.sh"
+[ $# -gt 0 ] || { echo "usage: setup-windows.sh TRIPLE [toolchain|libraries|wine|env]..." >&2; exit 2; }
+windows_target "$1"
+shift
 cache="${TAVREL_CACHE_DIR:-$HOME/.cache/tavrel}"
-target=i686-w64-mingw32
-mingw="$cache/mingw"
-wine_root="$cache/wine"
-wine_prefix="$cache/wine-prefix"
+mingw="$cache/$target/mingw"
+wine_root="$cache/$target/wine"
+wine_prefix="$cache/$target/wine-prefix"
 apt_dir="$cache/apt"
 jobs="$(nproc)"
 [ "$jobs" -le 2 ] || jobs=2
@@ -29,9 +37,13 @@ parts=("$@")
 log() { echo "setup-windows: $*" >&2; }
 
 install_toolchain() {
-  # libc6-i386 gives the private Wine its C library and program loader.
-  bash "$root/tools/setup.sh" g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev \
-    dpkg-dev xz-utils libc6-i386 >&2
+  local compiler="${target%%-*}"
+  compiler="${compiler//_/-}"
+  local packages=(g++-mingw-w64-$compiler-posix mingw-w64-$compiler-dev libz-mingw-w64-dev dpkg-dev xz-utils)
+  # The private 32-bit Wine takes its C library and program loader from
+  # libc6-i386; the 64-bit one runs on the system's own.
+  [ "$wine_debian" != i386 ] || packages+=(libc6-i386)
+  bash "$root/tools/setup.sh" "${packages[@]}" >&2
 }
 
 # A private apt: the machine's own Debian sources, also as deb-src, amd64 and
@@ -82,15 +94,15 @@ fetch_source() {
   exit 1
 }
 
-toolchain_file="$root/cmake/toolchains/$target.cmake"
+toolchain_file="$root/cmake/toolchains/mingw-w64.cmake"
 
 build_libpng() {
   [ ! -e "$mingw/lib/libpng.a" ] || return 0
-  local work="$cache/build/libpng"
+  local work="$cache/$target/build/libpng"
   rm -rf "$work"
   fetch_source libpng1.6 "$work"
   log "building libpng for $target"
-  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DTAVREL_MINGW_TRIPLE="$target" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mingw" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
     -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON >/dev/null
   cmake --build "$work/build" --parallel "$jobs" >/dev/null
@@ -102,11 +114,11 @@ build_libpng() {
 
 build_libjpeg() {
   [ ! -e "$mingw/lib/libjpeg.a" ] || return 0
-  local work="$cache/build/libjpeg"
+  local work="$cache/$target/build/libjpeg"
   rm -rf "$work"
   fetch_source libjpeg-turbo "$work"
   log "building libjpeg-turbo for $target"
-  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DTAVREL_MINGW_TRIPLE="$target" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mingw" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF >/dev/null
   cmake --build "$work/build" --parallel "$jobs" --target jpeg-static >/dev/null
@@ -132,23 +144,24 @@ EOF
 }
 
 # Debian's wine32:i386 cannot be installed beside the amd64 packages of the
-# machine, and installing is not needed: its packages (and those it depends
-# on) are unpacked into a private root and run from there.
+# machine, and installing either Wine is not needed: its packages (and those
+# it depends on) are unpacked into a private root and run from there.
 install_wine() {
   [ ! -e "$wine_root/ready" ] || return 0
-  local downloads="$cache/wine-debs"
+  local downloads="$cache/$target/wine-debs"
+  rm -rf "$downloads"
   mkdir -p "$downloads"
-  # Everything wine32:i386 needs when nothing is installed yet.
+  # Everything the Wine needs when nothing is installed yet.
   local set
-  set=$(private_apt install --simulate --no-install-recommends wine32:i386 \
+  set=$(private_apt install --simulate --no-install-recommends "$wine_package" \
         | awk '/^Inst /{print $2}')
-  [ -n "$set" ] || { log "could not resolve wine32:i386"; exit 1; }
-  log "downloading $(echo "$set" | wc -l) packages for the private Wine"
+  [ -n "$set" ] || { log "could not resolve $wine_package"; exit 1; }
+  log "downloading $(echo "$set" | wc -l) packages for the private $wine_arch Wine"
   (cd "$downloads" && private_apt download $set >&2)
   rm -rf "$wine_root"
   mkdir -p "$wine_root"
-  # The C library stays the system's (libc6-i386): the loader that runs
-  # i386 programs, /lib/ld-linux.so.2, must match it exactly.
+  # The C library stays the system's: the loader that runs the Wine
+  # (/lib/ld-linux.so.2, or /lib64/ld-linux-x86-64.so.2) must match it exactly.
   for deb in "$downloads"/*.deb; do
     case "$(basename "$deb")" in
       libc6_*) ;;
@@ -161,7 +174,7 @@ install_wine() {
   # exits with its last client.
   cat > "$wine_root/usr/lib/wine/wineserver" <<EOF
 #!/bin/sh
-exec "$wine_root/usr/lib/wine/wineserver32" -p0 "\$@"
+exec "$wine_root/usr/lib/wine/$wine_server" -p0 "\$@"
 EOF
   chmod +x "$wine_root/usr/lib/wine/wineserver"
   touch "$wine_root/ready"
@@ -170,13 +183,13 @@ EOF
 wine_environment() {
   cat <<EOF
 export WINEPREFIX="$wine_prefix"
-export WINEARCH=win32
+export WINEARCH=$wine_arch
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINESERVER="$wine_root/usr/lib/wine/wineserver"
-export WINELOADER="$wine_root/usr/lib/wine/wine"
-export WINEDLLPATH="$wine_root/usr/lib/i386-linux-gnu/wine"
-export LD_LIBRARY_PATH="$wine_root/usr/lib/i386-linux-gnu:$wine_root/lib/i386-linux-gnu\${LD_LIBRARY_PATH:+:\$LD_LIBRARY_PATH}"
+export WINELOADER="$wine_root/usr/lib/wine/$wine_loader"
+export WINEDLLPATH="$wine_root/usr/lib/$wine_lib/wine"
+export LD_LIBRARY_PATH="$wine_root/usr/lib/$wine_lib:$wine_root/lib/$wine_lib\${LD_LIBRARY_PATH:+:\$LD_LIBRARY_PATH}"
 EOF
 }
 
@@ -219,5 +232,6 @@ for part in "${parts[@]}"; do
   esac
 done
 
+echo "export TAVREL_MINGW_TRIPLE=$target"
 echo "export TAVREL_MINGW_PREFIX=\"$mingw\""
 wine_environment

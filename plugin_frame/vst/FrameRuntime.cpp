@@ -4,12 +4,6 @@
 
 #include <juce_events/juce_events.h>
 
-namespace juce
-{
-// Part of the framework's message loop on each platform; declared there without a header.
-bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
-
 namespace tavrel::vst
 {
 
@@ -26,10 +20,7 @@ void FrameRuntime::runDueTimersAndMessages()
 
     if (messageManager->isThisTheMessageThread())
     {
-        while (juce::dispatchNextMessageOnSystemQueue (true))
-        {
-        }
-
+        dispatchFrameworkMessages();
         juce::Timer::callPendingTimersSynchronously();
         return;
     }

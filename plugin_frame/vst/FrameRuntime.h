@@ -75,6 +75,11 @@ public:
     // Windows only: the library's attach and detach, from its DllMain.
     static void attachLibrary (void* moduleHandle);
     static void detachLibrary (bool processIsTerminating);
+
+private:
+    // The platform's part of runDueTimersAndMessages, on the message thread:
+    // delivers what the framework's message loop has waiting.
+    static void dispatchFrameworkMessages();
 };
 
 } // namespace tavrel::vst

@@ -238,4 +238,13 @@ int FrameRuntime::referenceCount()
     return references;
 }
 
+void FrameRuntime::dispatchFrameworkMessages()
+{
+    // The framework's Linux queue holds only its own messages and the events
+    // of its own X connection.
+    while (juce::dispatchNextMessageOnSystemQueue (true))
+    {
+    }
+}
+
 } // namespace tavrel::vst

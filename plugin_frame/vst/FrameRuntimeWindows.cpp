@@ -1,11 +1,18 @@
-// The Windows runtime: the host's GUI thread is the message thread, and the
-// host's message loop delivers the framework's messages.
+// The Windows runtime: the thread that loaded the library (the host's GUI
+// thread) is the message thread for as long as the library stays loaded, and
+// the host's message loop delivers the framework's messages.
 #include "FrameRuntime.h"
 
 #include <juce_events/juce_events.h>
 
 #include <memory>
 #include <mutex>
+
+namespace juce
+{
+// Part of the framework's Windows message loop; declared there without a header.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
 
 namespace tavrel::vst
 {
@@ -17,6 +24,7 @@ namespace
     std::unique_ptr<juce::ScopedJuceInitialiser_GUI> frameworkSupport;
 
     // Makes the calling thread the message thread, if no support is up.
+    // Only the loading thread does, at attach.
     void startFrameworkSupport()
     {
         if (frameworkSupport == nullptr)
@@ -39,6 +47,8 @@ void FrameRuntime::detachLibrary (bool processIsTerminating)
     if (processIsTerminating)
         return;
 
+    // What is left once the last instance has gone is the message manager
+    // and its hidden window: no thread to wait for under the loader lock.
     const std::lock_guard<std::mutex> lock (runtimeMutex);
     frameworkSupport.reset();
 }
@@ -46,26 +56,34 @@ void FrameRuntime::detachLibrary (bool processIsTerminating)
 FrameRuntime::Reference::Reference()
 {
     const std::lock_guard<std::mutex> lock (runtimeMutex);
-
-    // Support shut down with an earlier last instance starts again here.
-    if (references++ == 0)
-        startFrameworkSupport();
+    ++references;
 }
 
 FrameRuntime::Reference::~Reference()
 {
     const std::lock_guard<std::mutex> lock (runtimeMutex);
 
-    // The last instance shuts the support down while the framework's timer
-    // thread can still end: at detach, under the loader lock, it could not,
-    // and unloading would wait for it in vain.
-    if (--references == 0)
-        frameworkSupport.reset();
+    // The last instance ends the framework's threads (its timer thread) and
+    // what it keeps for windows, while they can still end: at detach, under
+    // the loader lock, they could not, and unloading would wait for them in
+    // vain. The message manager stays, and with it the loading thread as the
+    // message thread: starting it again on whichever thread makes the next
+    // instance would move the framework's messages into the queue of a
+    // thread that may never pump them.
+    if (--references == 0 && frameworkSupport != nullptr)
+        juce::DeletedAtShutdown::deleteAll();
 }
 
 FrameRuntime::HostDrivenLoop::HostDrivenLoop() {}
 
 FrameRuntime::HostDrivenLoop::~HostDrivenLoop() {}
+
+void FrameRuntime::dispatchFrameworkMessages()
+{
+    while (juce::dispatchNextMessageOnSystemQueue (true))
+    {
+    }
+}
 
 int FrameRuntime::referenceCount()
 {

@@ -5,8 +5,11 @@
 // and the request, flag and bit numbers we use. Declared here from the
 // interface's published binary layout; field order and sizes are fixed by it.
 
+#include <cstddef>
 #include <cstdint>
 
+// 32-bit Windows has several calling conventions and hosts use cdecl; 64-bit
+// Windows has one, which __cdecl then names.
 #if defined(_WIN32)
  #define TAVREL_VST_CALL __cdecl
 #else
@@ -73,6 +76,17 @@ struct VstTimeInfo
     int32_t samplesToNextClock;
     int32_t flags;
 };
+
+// The published layout on both widths: pointers and intptr_t fields take 4
+// or 8 bytes, and the 64-bit record pads after `magic` and `flags`.
+constexpr bool pointersAre64Bit = sizeof (void*) == 8;
+static_assert (offsetof (AEffect, dispatcher) == (pointersAre64Bit ? 8 : 4));
+static_assert (offsetof (AEffect, reserved1) == (pointersAre64Bit ? 64 : 40));
+static_assert (offsetof (AEffect, object) == (pointersAre64Bit ? 96 : 64));
+static_assert (offsetof (AEffect, uniqueID) == (pointersAre64Bit ? 112 : 72));
+static_assert (offsetof (AEffect, processReplacing) == (pointersAre64Bit ? 120 : 80));
+static_assert (sizeof (AEffect) == (pointersAre64Bit ? 192 : 144));
+static_assert (sizeof (VstTimeInfo) == 88);
 
 // Editor rectangle of effEditGetRect.
 struct ERect

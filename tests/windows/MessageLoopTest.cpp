@@ -107,6 +107,46 @@ TEST (LibraryAttach, TheLoadingThreadStaysTheMessageThread)
         EXPECT_TRUE (notice.fromCallingThread) << "index " << notice.index << ": not on the loading thread";
 }
 
+// A host that closes every instance and makes the next one on a worker
+// thread: the loading thread is still the message thread, so a write from
+// yet another thread (announced through the adapter's timer, which also
+// frees a held chunk) reaches the host through the loading thread's pumping
+// and idle calls, and a chunk request there waits for no one.
+TEST (LibraryAttach, TheLoadingThreadStaysTheMessageThreadAfterTheLastInstanceClosed)
+{
+    TestHost host;
+    PluginLibrary library { ZINTRAK_PATH };
+    {
+        OpenEffect first { library.create() };
+        ASSERT_NE (first.get(), nullptr);
+        pumpMessagesFor (20);
+    }
+
+    AEffect* record = nullptr;
+    std::thread worker ([&] { record = library.create(); });
+    worker.join();
+    OpenEffect effect { record };
+    ASSERT_NE (effect.get(), nullptr);
+    pumpMessagesFor (50);
+    host.clearNotices();
+
+    std::thread audioThread ([&] { effect->setParameter (effect.get(), 3, 1.0f); });
+    audioThread.join();
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return host.automateCount > 0; }))
+        << "the framework's messages went to the worker's queue";
+    for (const auto& notice : host.notices())
+        EXPECT_TRUE (notice.fromCallingThread) << "index " << notice.index << ": not on the loading thread";
+
+    host.clearNotices();
+    std::thread secondWrite ([&] { effect->setParameter (effect.get(), 4, 1.0f); });
+    secondWrite.join();
+    EXPECT_TRUE (idleUntil (effect, [&] { return host.automateCount > 0; }));
+
+    void* chunk = nullptr;
+    EXPECT_GT (effect.dispatch (effGetChunk, 0, 0, &chunk), 0);
+    EXPECT_NE (chunk, nullptr);
+}
+
 // Loading, opening, closing and unloading again and again, as a host that
 // scans its plug-ins does, leaves the process able to do it once more.
 TEST (LibraryLifetime, LoadsAndUnloadsRepeatedly)

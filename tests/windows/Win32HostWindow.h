@@ -127,12 +127,13 @@ public:
         return picture;
     }
 
-    // Writes the capture to <screenshot directory>/<name>.png; the file's
-    // path, or nothing when it could not.
+    // Writes the capture to <screenshot directory>/<name><suffix>.png, the
+    // suffix naming the target's width, so both widths' pictures stay side by
+    // side; the file's path, or nothing when it could not.
     std::string saveScreenshot (const std::string& name) const
     {
         CreateDirectoryA (SCREENSHOT_DIR, nullptr);
-        const auto path = std::string (SCREENSHOT_DIR) + "/" + name + ".png";
+        const auto path = std::string (SCREENSHOT_DIR) + "/" + name + SCREENSHOT_SUFFIX + ".png";
         return writePng (capture(), path) ? path : std::string();
     }
 
