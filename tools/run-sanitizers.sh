@@ -21,6 +21,7 @@ parts=("$@")
 
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/support/lsan.supp"
 # No suppressions: the instrumented JUCE gives no report in what the stress test runs.
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 

@@ -310,7 +310,7 @@ TEST (LooperProcess, TinyAndHugeGridsStayInsideTheRings)
         rig.looper.setParameter (LooperParameters::modulationIndex, 0.0f);
         ReferenceLooper reference (rig.looper.parameters());
         rig.play (bpm, 1.2345);
-        const auto in = loopRamp (20000);
+        const auto in = loopRamp (80 * 256); // whole blocks of 256
 
         for (size_t start = 0; start < in.size(); start += 256)
         {
