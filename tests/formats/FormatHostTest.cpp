@@ -2,6 +2,7 @@
 // hosting loads each one from plugins/, and the VST 2.4 library of the same
 // plug-in, loaded through its effect record, is the reference for sound and
 // state.
+#include "HostPlayHead.h"
 #include "LooperParameters.h"
 #include "MessageLoop.h"
 #include "MorluneIdentity.h"
@@ -67,25 +68,7 @@ const Bundle bundles[] = {
 constexpr double sampleRate = 44100.0;
 constexpr int blockSize = 512;
 
-class TestPlayHead : public juce::AudioPlayHead
-{
-public:
-    juce::Optional<PositionInfo> getPosition() const override
-    {
-        PositionInfo info;
-        info.setBpm (bpm);
-        info.setTimeSignature (TimeSignature { 4, 4 });
-        info.setTimeInSamples (samplePosition);
-        info.setTimeInSeconds ((double) samplePosition / sampleRate);
-        info.setPpqPosition ((double) samplePosition / sampleRate * bpm / 60.0);
-        info.setIsPlaying (playing);
-        return info;
-    }
-
-    double bpm = 120.0;
-    bool playing = true;
-    juce::int64 samplePosition = 0;
-};
+using TestPlayHead = tavrel::test::HostPlayHead;
 
 // Distinct values at every sample, so a replayed slice shows where it came from.
 juce::AudioBuffer<float> rampSignal (int length)

@@ -1,6 +1,7 @@
 // Zintrak.so in an independent host: JUCE's own VST2 hosting loads it, reads
 // its identity and parameters, plays it against a transport, and moves its
 // state. Headless: no editor window is opened.
+#include "HostPlayHead.h"
 #include "dsp/FadeTable.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -12,25 +13,7 @@
 namespace
 {
 
-class TestPlayHead : public juce::AudioPlayHead
-{
-public:
-    juce::Optional<PositionInfo> getPosition() const override
-    {
-        PositionInfo info;
-        info.setBpm (bpm);
-        info.setTimeSignature (TimeSignature { 4, 4 });
-        info.setTimeInSamples (samplePosition);
-        info.setTimeInSeconds ((double) samplePosition / 44100.0);
-        info.setPpqPosition ((double) samplePosition / 44100.0 * bpm / 60.0);
-        info.setIsPlaying (playing);
-        return info;
-    }
-
-    double bpm = 120.0;
-    bool playing = true;
-    juce::int64 samplePosition = 0;
-};
+using TestPlayHead = tavrel::test::HostPlayHead;
 
 class JuceHost : public ::testing::Test
 {

@@ -9,6 +9,7 @@
 // in a ring below the cap, the voice moves with the sample the derived write
 // position slips behind the counted one at each pass of a fractional ring.
 
+#include "ReferenceSongPosition.h"
 #include "LooperParameters.h"
 #include "dsp/TempoGrid.h" // TransportState
 
@@ -133,7 +134,7 @@ public:
 
         if (active)
         {
-            samplePosition = songPositionInSamples (transport.timeInSeconds, sampleRate);
+            samplePosition = referenceSongPositionInSamples (transport.timeInSeconds, sampleRate);
             samplesPerBar = (60.0 / transport.tempo) * sampleRate * 4.0;
             active = layGrid();
             if (active)
@@ -200,17 +201,6 @@ public:
     }
 
 private:
-    // Seconds to samples; a negative or unusable position is 0, and one within
-    // a millionth of a sample of a whole number is that number.
-    static double songPositionInSamples (double seconds, double rate)
-    {
-        const double samples = seconds * rate;
-        if (std::isnan (samples) || samples <= 0.0 || samples == std::numeric_limits<double>::infinity())
-            return 0.0;
-        const double nearest = std::nearbyint (samples);
-        return std::fabs (samples - nearest) < 1.0e-6 ? nearest : samples;
-    }
-
     int64_t derivedIndex (double position) const
     {
         return (int64_t) std::floor (std::fmod (position, division * samplesPerSlice)) % ringLength;

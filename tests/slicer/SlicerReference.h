@@ -9,6 +9,7 @@
 // and the rule that keeps a voice with the recording are written here from
 // their statement, not taken from the engine's code.
 
+#include "ReferenceSongPosition.h"
 #include "SlicerParameters.h"
 #include "dsp/TempoGrid.h" // TransportState
 
@@ -45,7 +46,7 @@ public:
 
         if (active)
         {
-            samplePosition = songPositionInSamples (t.timeInSeconds, sr);
+            samplePosition = referenceSongPositionInSamples (t.timeInSeconds, sr);
             samplesPerBar = 60.0 / t.tempo * sr * 4.0;
             active = deriveGrid (samplePosition);
             if (active)
@@ -109,17 +110,6 @@ public:
     }
 
 private:
-    // Seconds to samples; a negative or unusable position is 0, and one within
-    // a millionth of a sample of a whole number is that number.
-    static double songPositionInSamples (double seconds, double rate)
-    {
-        const double samples = seconds * rate;
-        if (std::isnan (samples) || samples <= 0.0 || samples == std::numeric_limits<double>::infinity())
-            return 0.0;
-        const double nearest = std::nearbyint (samples);
-        return std::fabs (samples - nearest) < 1.0e-6 ? nearest : samples;
-    }
-
     uint32_t derivedIndex (double position) const
     {
         return (uint32_t) ((uint64_t) std::floor (std::fmod (position, span)) % ringLength);
