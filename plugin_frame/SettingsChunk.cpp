@@ -255,13 +255,16 @@ namespace
             return true;
         }
 
-        // An end tag, a comment, a CDATA section or a processing instruction.
+        // An end tag, a comment or a CDATA section. A processing instruction
+        // is refused inside an element: JUCE's reader, on meeting text after
+        // one, steps back over the instruction it has just skipped and loops
+        // for ever. No settings text has one there.
         bool readMarkupInContent()
         {
             if (startsWith ("</"))
                 return readEndTag (open[(size_t) --depth]);
 
-            for (const auto& [opening, closing] : { std::pair { "<!--", "-->" }, { "<![CDATA[", "]]>" }, { "<?", "?>" } })
+            for (const auto& [opening, closing] : { std::pair { "<!--", "-->" }, { "<![CDATA[", "]]>" } })
             {
                 if (startsWith (opening))
                 {

@@ -475,6 +475,10 @@ TEST_F (SlicerStateTest, UnreadableChunksChangeNothing)
         { "unknown entity", chunkOf (R"(<QVPLUGINSETTINGS QVParam15="&one;"/>)") },
         { "document type", chunkOf (R"(<!DOCTYPE x [<!ENTITY e "1">]><QVPLUGINSETTINGS QVParam15="&e;"/>)") },
         { "deeply nested", chunkOf (deep) },
+        { "processing instruction, then text, inside the element",
+          chunkOf (R"(<QVPLUGINSETTINGS QVParam15="1">a<?p?>b</QVPLUGINSETTINGS>)") },
+        { "processing instruction alone inside the element",
+          chunkOf (R"(<QVPLUGINSETTINGS QVParam15="1"><?p?></QVPLUGINSETTINGS>)") },
         { "more than 1024 attributes", chunkOf (settingsText (std::vector<std::string> (1025, "1"))) },
         { "other element name", chunkOf (settingsText (std::vector<std::string> (20, "1"), "QVPLUGINSETTING")) },
     };

@@ -38,6 +38,7 @@ chunk_seeds = {
     "longer-than-given": chunk(settings(looper_initial), stored_length=4000),
     "nine-bytes": b"VC2!" + struct.pack("<I", 1) + b"<",
     "children-and-text": chunk('<QVPLUGINSETTINGS QVParam03="1" QVParam3="1"><a b="&amp;"/>text<!-- c --></QVPLUGINSETTINGS>'),
+    "instruction-in-element": chunk('<QVPLUGINSETTINGS QVParam3="1">a<?p?>b</QVPLUGINSETTINGS>'),
 }
 
 
