@@ -47,10 +47,15 @@ bool restoreParameterState (AudioFilterBase& processor, ChangeAnnouncer& changes
     if (element == nullptr || ! hasNameIgnoringCase (*element, settingsElementName))
         return false;
 
+    // Every parameter is written in order, the stored value or, where there
+    // is none, the current one: the radio group comes out consistent whatever
+    // the chunk holds. A stored "nan" says nothing and counts as missing (the
+    // parameter write would ignore it and leave the group unsettled).
     for (int i = 0; i < processor.getNumParameters(); ++i)
     {
         const double current = (double) processor.getParameter (i);
-        processor.setParameter (i, narrowToFloat (getValueAttribute (*element, parameterAttributeName (i), current)));
+        const double stored = getValueAttribute (*element, parameterAttributeName (i), current);
+        processor.setParameter (i, narrowToFloat (std::isnan (stored) ? current : stored));
     }
 
     changes.announce();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using tavrel::LooperFilter;
 using tavrel::LooperParameters;
 
@@ -13,6 +15,15 @@ namespace
 std::string chunkText (const juce::MemoryBlock& chunk)
 {
     return std::string (static_cast<const char*> (chunk.getData()) + 8, chunk.getSize() - 10);
+}
+
+// The settings text in the binary wrapper, as a host hands it back.
+std::string chunkOf (const std::string& text)
+{
+    std::string chunk = "VC2!";
+    for (int shift = 0; shift < 32; shift += 8)
+        chunk += (char) ((text.size() >> shift) & 0xff);
+    return chunk + text + std::string (2, '\0');
 }
 
 TEST (LooperState, ANewLooperSavesA170ByteChunk)
@@ -61,13 +72,8 @@ TEST (LooperState, RestoredInfinitiesClampAndNotANumberKeepsTheCurrentValue)
     looper.setParameter (LooperParameters::trimIndex, 0.7f);
     looper.setParameter (LooperParameters::startIndex, 0.5f);
 
-    const std::string text = "<QVPLUGINSETTINGS QVParam3=\"1e999\" QVParam4=\"-INF\" QVParam5=\"nan\""
-                             " QVParam6=\"-1e999\" QVParam7=\"inf\" QVParam8=\"NaN\"/>";
-    std::string chunk = "VC2!";
-    for (int shift = 0; shift < 32; shift += 8)
-        chunk += (char) ((text.size() >> shift) & 0xff);
-    chunk += text;
-    chunk += std::string (2, '\0');
+    const auto chunk = chunkOf ("<QVPLUGINSETTINGS QVParam3=\"1e999\" QVParam4=\"-INF\" QVParam5=\"nan\""
+                                " QVParam6=\"-1e999\" QVParam7=\"inf\" QVParam8=\"NaN\"/>");
     looper.setStateInformation (chunk.data(), (int) chunk.size());
 
     const auto& p = looper.parameters();
@@ -77,6 +83,28 @@ TEST (LooperState, RestoredInfinitiesClampAndNotANumberKeepsTheCurrentValue)
     EXPECT_EQ (looper.getParameter (LooperParameters::modulationIndex), 0.0f);
     EXPECT_EQ (p.pendingDivision.load(), 64u);
     EXPECT_EQ (looper.getParameter (LooperParameters::trimIndex), 0.7f) << "kept";
+}
+
+// A restore writes every parameter in order, the stored value or, where
+// there is none, the current one; that write of "Mode" is what lights the
+// button it names in a new looper, whose buttons all start dark. A "nan"
+// says nothing, so it restores as a missing value would: the same group.
+TEST (LooperState, ANotANumberModeRestoresAsAMissingOne)
+{
+    const auto restore = [] (const std::string& text)
+    {
+        auto looper = std::make_unique<LooperFilter>();
+        const auto chunk = chunkOf (text);
+        looper->setStateInformation (chunk.data(), (int) chunk.size());
+        return looper;
+    };
+
+    const auto missing = restore ("<QVPLUGINSETTINGS QVParam0=\"0.5\"/>");
+    const auto notANumber = restore ("<QVPLUGINSETTINGS QVParam0=\"0.5\" QVParam3=\"nan\"/>");
+
+    EXPECT_EQ (missing->getParameter (LooperParameters::bypassButton), 1.0f);
+    for (int i = 0; i < LooperParameters::count; ++i)
+        EXPECT_EQ (notANumber->getParameter (i), missing->getParameter (i)) << "parameter " << i;
 }
 
 TEST (LooperState, UnreadableChunksChangeNothing)
