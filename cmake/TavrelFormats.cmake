@@ -17,6 +17,31 @@ foreach(format VST3 LV2)
     "${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_${format}.cpp")
 endforeach()
 
+# JUCE 7.0.5's VST3 client copies each input bus's channel mapping, which
+# holds a std::vector, by value in every process call: one heap allocation
+# per block on the host's audio thread. The client is compiled against a copy
+# of that one header, made here in the build tree with the copy turned into a
+# reference (no other change). Configuring stops if the line is not there
+# exactly once, so a different JUCE is never mended blindly.
+set(TAVREL_JUCE_MENDED_DIR "${CMAKE_BINARY_DIR}/juce_mended")
+function(tavrel_mend_vst3_client_header)
+  set(header "juce_audio_processors/format_types/juce_VST3Common.h")
+  set(copying "const auto mapping = map[busIndex];")
+  file(READ "${JUCE_MODULES_DIR}/${header}" text)
+  string(REPLACE "${copying}" "" without "${text}")
+  string(LENGTH "${text}" with_length)
+  string(LENGTH "${without}" without_length)
+  string(LENGTH "${copying}" copying_length)
+  math(EXPR found "(${with_length} - ${without_length}) / ${copying_length}")
+  if(NOT found EQUAL 1)
+    message(FATAL_ERROR "${header}: expected the per-block copy of the channel mapping once, found it ${found} times; check the VST3 client's process path of this JUCE")
+  endif()
+  string(REPLACE "${copying}" "const auto& mapping = map[busIndex];" text "${text}")
+  file(WRITE "${TAVREL_JUCE_MENDED_DIR}/${header}" "${text}")
+  set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${JUCE_MODULES_DIR}/${header}")
+endfunction()
+tavrel_mend_vst3_client_header()
+
 set(TAVREL_LV2_CLASS_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/TavrelLv2Class.cmake")
 
 # tavrel_format_plugins(<target> IDENTITY <header> SOURCES <files...> LIBS <targets...>)
@@ -67,6 +92,9 @@ function(tavrel_format_plugins target)
     COMMAND "${CMAKE_COMMAND}" -DTTL=${plugins}/${id_productName}.lv2/dsp.ttl
       -DURI=${id_lv2Uri} -DCLASS=${id_lv2Class} -P "${TAVREL_LV2_CLASS_SCRIPT}"
     VERBATIM)
+
+  # Found before JUCE's own modules folder (see tavrel_mend_vst3_client_header).
+  target_include_directories(${target}_VST3 BEFORE PRIVATE "${TAVREL_JUCE_MENDED_DIR}")
 
   foreach(format VST3 LV2)
     # Nothing of ours or JUCE's beyond the client's entry points leaves the library.

@@ -2,6 +2,8 @@
 
 #include "AudioFilterEditor.h"
 
+#include <atomic>
+
 namespace tavrel
 {
 
@@ -20,7 +22,14 @@ public:
     }
 
     float getValue() const override { return filter.getParameter (index); }
-    void setValue (float newValue) override { filter.setParameter (index, newValue); }
+
+    // A host's write: the host now takes the parameter to hold that value.
+    void setValue (float newValue) override
+    {
+        hostKnows.store (newValue, std::memory_order_relaxed);
+        filter.setParameter (index, newValue);
+    }
+
     float getDefaultValue() const override { return info.defaultValue; }
 
     int getNumSteps() const override
@@ -51,20 +60,48 @@ public:
         return getValue();
     }
 
-    // A write of the processor's own, told to the host as one edit. The host
-    // hears the value the write rules stored.
+    // A write of the processor's own, told to the host as one edit of the
+    // value written, as a VST 2.4 host hears it. (Within a radio group's
+    // announcement a single write may pass the group through Bypass before
+    // the next write selects again; the host hears none of that.)
     void writeAsEdit (float newValue)
     {
         beginChangeGesture();
         setValue (newValue);
-        sendValueChangedMessageToListeners (getValue());
+        tellHost (newValue);
         endChangeGesture();
     }
 
+    // Where the write rules moved the value since the host last heard of it
+    // ("Mode" follows the toggles, a restore writes every parameter), the
+    // host hears the value it holds now: as an edit, or plainly for a restore.
+    enum class Told { asEdit, plainly };
+
+    void tellHostIfMoved (Told how)
+    {
+        const float value = getValue();
+        if (value == hostKnows.load (std::memory_order_relaxed))
+            return;
+
+        if (how == Told::asEdit)
+            beginChangeGesture();
+        tellHost (value);
+        if (how == Told::asEdit)
+            endChangeGesture();
+    }
+
 private:
+    void tellHost (float value)
+    {
+        hostKnows.store (value, std::memory_order_relaxed);
+        sendValueChangedMessageToListeners (value);
+    }
+
     AudioFilterBase& filter;
     const int index;
     const ParameterInfo& info;
+    // What the host was last told, or last wrote itself.
+    std::atomic<float> hostKnows { filter.getParameter (index) };
 };
 
 //==============================================================================
@@ -112,12 +149,18 @@ FilterAudioProcessor::FilterAudioProcessor (std::unique_ptr<AudioFilterBase> pro
 
     for (int i = 0; i < parameterCount; ++i)
         addParameter (new TableParameter (*filter, i, table[i]));
+
+    // Both processors are their own change broadcasters.
+    if ((broadcaster = dynamic_cast<juce::ChangeBroadcaster*> (filter.get())) != nullptr)
+        broadcaster->addChangeListener (this);
 }
 
 FilterAudioProcessor::~FilterAudioProcessor()
 {
     // The client has destroyed the editor by now; the processor goes before
     // the parameter objects that refer to it.
+    if (broadcaster != nullptr)
+        broadcaster->removeChangeListener (this);
     filter->setHostLink (nullptr);
     filter.reset();
 }
@@ -159,6 +202,17 @@ bool FilterAudioProcessor::getCurrentPositionInfo (HostPositionInfo& info)
     info.isPlaying = position->getIsPlaying();
     info.isRecording = position->getIsRecording();
     return true;
+}
+
+// Every change the processor announces, on the message thread: its write
+// rules may have moved parameters nobody wrote ("Mode" after a toggle, the
+// whole group after a host's write of one toggle). The host hears each of
+// those as an edit, once the writes that moved them are done.
+void FilterAudioProcessor::changeListenerCallback (juce::ChangeBroadcaster*)
+{
+    for (int i = 0; i < filter->getNumParameters(); ++i)
+        if (auto* parameter = parameterAt (i))
+            parameter->tellHostIfMoved (TableParameter::Told::asEdit);
 }
 
 void FilterAudioProcessor::informHostOfParameterChange (int index, float newValue)
@@ -219,8 +273,19 @@ void FilterAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void FilterAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (data != nullptr && sizeInBytes > 0)
-        filter->setStateInformation (data, sizeInBytes);
+    if (data == nullptr || sizeInBytes <= 0)
+        return;
+
+    filter->setStateInformation (data, sizeInBytes);
+
+    // The restore writes the processor's parameters directly. Clients that
+    // learn of values only through the parameter objects (LV2 sends them to
+    // the host with the next block) hear of each one that moved; a restore
+    // is no edit. The VST3 client ignores these while it restores, and reads
+    // every value afterwards.
+    for (int i = 0; i < filter->getNumParameters(); ++i)
+        if (auto* parameter = parameterAt (i))
+            parameter->tellHostIfMoved (TableParameter::Told::plainly);
 }
 
 } // namespace tavrel

@@ -18,9 +18,12 @@ namespace tavrel
 //
 // The processor's own parameter writes (the hidden listener's group writes,
 // editor clicks and drags) reach the host as gestures on the parameter they
-// write, so the host's automation records them.
+// write, so the host's automation records them; parameters its write rules
+// move on their own ("Mode" after a toggle) follow once the writes are done,
+// so the host's view of the radio group stays whole.
 class FilterAudioProcessor : public juce::AudioProcessor,
-                             public AudioFilterBase::FilterNativeCallbacks
+                             public AudioFilterBase::FilterNativeCallbacks,
+                             private juce::ChangeListener
 {
 public:
     FilterAudioProcessor (std::unique_ptr<AudioFilterBase> processor, const IdentityRecord& identityRecord,
@@ -67,6 +70,8 @@ public:
     void setStateInformation (const void* data, int sizeInBytes) override;
 
 private:
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+
     class TableParameter;
     class EditorFrame;
 
@@ -74,6 +79,7 @@ private:
 
     const IdentityRecord& identity;
     std::unique_ptr<AudioFilterBase> filter;
+    juce::ChangeBroadcaster* broadcaster = nullptr; // the processor's own
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FilterAudioProcessor)
 };

@@ -1,8 +1,11 @@
 #include "RealtimeGuard.h"
 
 #include <dlfcn.h>
+#include <execinfo.h>
+#include <link.h>
 #include <pthread.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -21,10 +24,73 @@ namespace
     thread_local int allocationCount = 0;
     thread_local int lockCount = 0;
 
+    // The loaded segments of the library a guard is limited to; none: the
+    // whole thread counts.
+    struct Segment { uintptr_t start, end; };
+    constexpr int maxSegments = 16;
+    thread_local Segment segments[maxSegments];
+    thread_local int segmentCount = 0;
+
+    bool inLibrary (const void* address) noexcept
+    {
+        const auto a = reinterpret_cast<uintptr_t> (address);
+        for (int i = 0; i < segmentCount; ++i)
+            if (a >= segments[i].start && a < segments[i].end)
+                return true;
+        return false;
+    }
+
+    // Whether this event counts: always for a whole-thread guard, otherwise
+    // when a frame of the library is on the stack. The stack walk may itself
+    // allocate (the unwinder loads on first use), so nothing is watched during it.
+    bool counts() noexcept
+    {
+        if (! watching)
+            return false;
+        if (segmentCount == 0)
+            return true;
+
+        watching = false;
+        void* frames[128];
+        const int depth = backtrace (frames, 128);
+        bool found = false;
+        for (int i = 0; i < depth && ! found; ++i)
+            found = inLibrary (frames[i]);
+        watching = true;
+        return found;
+    }
+
     void noteAllocation() noexcept
     {
-        if (watching)
+        if (counts())
             ++allocationCount;
+    }
+
+    // The loaded segments of the library (or program) whose code holds the address.
+    void findSegmentsOf (const void* addressInLibrary)
+    {
+        segmentCount = 0;
+        dl_iterate_phdr ([] (dl_phdr_info* library, size_t, void* wanted) -> int
+        {
+            const auto address = reinterpret_cast<uintptr_t> (wanted);
+            bool holds = false;
+            for (int i = 0; i < library->dlpi_phnum; ++i)
+            {
+                const auto& header = library->dlpi_phdr[i];
+                const auto start = library->dlpi_addr + header.p_vaddr;
+                holds = holds || (header.p_type == PT_LOAD && address >= start && address < start + header.p_memsz);
+            }
+            if (! holds)
+                return 0;
+
+            for (int i = 0; i < library->dlpi_phnum && segmentCount < maxSegments; ++i)
+                if (library->dlpi_phdr[i].p_type == PT_LOAD)
+                {
+                    const auto start = library->dlpi_addr + library->dlpi_phdr[i].p_vaddr;
+                    segments[segmentCount++] = { start, start + library->dlpi_phdr[i].p_memsz };
+                }
+            return 1;
+        }, const_cast<void*> (addressInLibrary));
     }
 
     using LockFunction = int (*) (pthread_mutex_t*);
@@ -65,14 +131,14 @@ extern "C"
 
     __attribute__ ((visibility ("default"))) int pthread_mutex_lock (pthread_mutex_t* mutex)
     {
-        if (watching)
+        if (counts())
             ++lockCount;
         return realMutexLock (mutex);
     }
 
     __attribute__ ((visibility ("default"))) int pthread_mutex_trylock (pthread_mutex_t* mutex)
     {
-        if (watching)
+        if (counts())
             ++lockCount;
         return realMutexTryLock (mutex);
     }
@@ -117,12 +183,27 @@ namespace tavrel::test
 
 RealtimeGuard::RealtimeGuard()
 {
+    segmentCount = 0;
     allocationCount = 0;
     lockCount = 0;
     watching = true;
 }
 
-RealtimeGuard::~RealtimeGuard() { watching = false; }
+RealtimeGuard::RealtimeGuard (const void* addressInLibrary)
+{
+    findSegmentsOf (addressInLibrary);
+    if (segmentCount == 0)
+        std::abort(); // not a loaded library: nothing could ever count
+    allocationCount = 0;
+    lockCount = 0;
+    watching = true;
+}
+
+RealtimeGuard::~RealtimeGuard()
+{
+    watching = false;
+    segmentCount = 0;
+}
 
 int RealtimeGuard::allocations() const { return allocationCount; }
 int RealtimeGuard::locks() const { return lockCount; }

@@ -8,6 +8,7 @@ namespace tavrel::test
 {
 
 RealtimeGuard::RealtimeGuard() = default;
+RealtimeGuard::RealtimeGuard (const void*) {}
 RealtimeGuard::~RealtimeGuard() = default;
 
 int RealtimeGuard::allocations() const { return -1; }
