@@ -188,12 +188,17 @@ public:
     }
 
     // What the screen shows of the window, children included.
-    juce::Image capture() const
+    juce::Image capture() const { return captureOf (display, window); }
+
+    // The same of any window on the host's connection (a host framework's own).
+    static juce::Image captureOf (Display* connection, Window id)
     {
-        XSync (display, False);
-        const auto area = bounds();
+        XSync (connection, False);
+        XWindowAttributes attributes {};
+        XGetWindowAttributes (connection, id, &attributes);
+        const juce::Rectangle<int> area { attributes.x, attributes.y, attributes.width, attributes.height };
         juce::Image image (juce::Image::RGB, area.getWidth(), area.getHeight(), true);
-        XImage* shot = XGetImage (display, window, 0, 0, (unsigned) area.getWidth(), (unsigned) area.getHeight(),
+        XImage* shot = XGetImage (connection, id, 0, 0, (unsigned) area.getWidth(), (unsigned) area.getHeight(),
                                   AllPlanes, ZPixmap);
         if (shot == nullptr)
             return image;
