@@ -78,7 +78,8 @@ public:
 
 private:
     // The platform's part of runDueTimersAndMessages, on the message thread:
-    // delivers what the framework's message loop has waiting.
+    // what the framework itself has waiting (its posted messages, and on
+    // Windows the repaints of our windows), and nothing of the host's.
     static void dispatchFrameworkMessages();
 };
 

@@ -3,15 +3,17 @@
 // the host's message loop delivers the framework's messages.
 #include "FrameRuntime.h"
 
-#include <juce_events/juce_events.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <windows.h>
 
 #include <memory>
 #include <mutex>
 
 namespace juce
 {
-// Part of the framework's Windows message loop; declared there without a header.
-bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+// The framework's hidden message window, owned by the message thread.
+extern HWND juce_messageWindowHandle;
 }
 
 namespace tavrel::vst
@@ -78,11 +80,27 @@ FrameRuntime::HostDrivenLoop::HostDrivenLoop() {}
 
 FrameRuntime::HostDrivenLoop::~HostDrivenLoop() {}
 
+// The calling thread's queue is the host's: its own windows' messages, the
+// WM_QUIT it posted to end its loop, input meant for it. Dispatching them
+// here would run the host's window procedures inside its call to us (which
+// may close the instance under our feet), swallow its quit, and drop its
+// input while a modal component of ours is up. So only the messages posted
+// to the framework's hidden window are taken, and our own windows' pending
+// repaints are painted; the host's loop delivers everything else.
 void FrameRuntime::dispatchFrameworkMessages()
 {
-    while (juce::dispatchNextMessageOnSystemQueue (true))
+    MSG message;
+    while (juce::juce_messageWindowHandle != nullptr
+           && PeekMessageW (&message, juce::juce_messageWindowHandle, 0, 0, PM_REMOVE))
     {
+        DispatchMessageW (&message);
     }
+
+    // UpdateWindow paints through the window procedure directly, taking
+    // nothing from the host's queue.
+    for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
+        if (auto* peer = juce::ComponentPeer::getPeer (i))
+            UpdateWindow ((HWND) peer->getNativeHandle());
 }
 
 int FrameRuntime::referenceCount()

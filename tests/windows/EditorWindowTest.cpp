@@ -70,9 +70,9 @@ protected:
     {
         Win32HostWindow::moveMouseTo (editorWindow, at);
         idleFor (effect, 40);
-        Win32HostWindow::setButton (true);
+        Win32HostWindow::setButton (editorWindow, at, true);
         idleFor (effect, 40);
-        Win32HostWindow::setButton (false);
+        Win32HostWindow::setButton (editorWindow, at, false);
     }
 
     TestHost host;
@@ -114,7 +114,7 @@ TEST_P (PluginEditorWindow, AClickOnTheLampWritesThroughTheHost)
     const auto& expected = GetParam().lamp.writes;
     click (editorWindow, { GetParam().lamp.centreX(), GetParam().lamp.centreY() });
     ASSERT_TRUE (idleUntil (effect, [&] { return host.notices().size() >= expected.size(); }))
-        << "the click never reached the host";
+        << "the click never reached the host: " << host.notices().size() << " of " << expected.size() << " notices";
 
     expectLampWrites (host.notices(), expected, effect);
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 using namespace tavrel::test;
 using namespace tavrel::vst;
@@ -19,6 +20,56 @@ namespace
 bool contains (const std::vector<TestHost::Notice>& notices, TestHost::Notice wanted)
 {
     return std::find (notices.begin(), notices.end(), wanted) != notices.end();
+}
+
+// A window of the host's own, and the messages it and its loop post to
+// themselves: they are the host's to deliver, whatever the plug-in does.
+constexpr UINT hostWindowMessage = WM_APP + 1;
+constexpr UINT hostThreadMessage = WM_APP + 2;
+
+class HostMessageWindow
+{
+public:
+    HostMessageWindow()
+    {
+        WNDCLASSA windowClass {};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleA (nullptr);
+        windowClass.lpszClassName = "TavrelHostMessages";
+        RegisterClassA (&windowClass);
+        handle = CreateWindowExA (0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, windowClass.hInstance, nullptr);
+        calls = 0;
+    }
+
+    ~HostMessageWindow() { DestroyWindow (handle); }
+
+    HWND handle = nullptr;
+    static inline int calls = 0; // of hostWindowMessage
+
+private:
+    static LRESULT CALLBACK procedure (HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == hostWindowMessage)
+            ++calls;
+        return DefWindowProcA (window, message, wParam, lParam);
+    }
+};
+
+// What the host will find in its queue: its own messages, in order; the
+// framework's are handed on as a host's loop would.
+std::vector<UINT> takeTheHostsMessages()
+{
+    std::vector<UINT> taken;
+    MSG message;
+    while (PeekMessageA (&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (message.message == hostWindowMessage || message.message == hostThreadMessage || message.message == WM_QUIT)
+            taken.push_back (message.message);
+        else
+            DispatchMessageA (&message);
+    }
+    return taken;
 }
 
 struct Announcement
@@ -81,6 +132,28 @@ TEST_P (HiddenListener, IdleDeliversWhatIsPendingBeforeItReplies)
     effect->setParameter (effect.get(), row.index, 1.0f);
     EXPECT_EQ (effect.dispatch (effEditIdle), 0);
     expectTheGroupAnnounced();
+}
+
+// The idle request runs the framework's own work only: a message the host
+// posted to its window or its thread, and the WM_QUIT that ends its loop,
+// stay in its queue, in order, and its window procedure does not run inside
+// our call.
+TEST_P (HiddenListener, IdleLeavesTheHostsOwnMessagesInItsQueue)
+{
+    HostMessageWindow hostWindow;
+    ASSERT_NE (hostWindow.handle, nullptr);
+    const auto thread = GetCurrentThreadId();
+
+    effect->setParameter (effect.get(), GetParam().index, 1.0f);
+    ASSERT_TRUE (PostMessageA (hostWindow.handle, hostWindowMessage, 0, 0));
+    ASSERT_TRUE (PostThreadMessageA (thread, hostThreadMessage, 0, 0));
+    ASSERT_TRUE (PostThreadMessageA (thread, WM_QUIT, 0, 0));
+
+    EXPECT_EQ (effect.dispatch (effEditIdle), 0);
+    EXPECT_EQ (HostMessageWindow::calls, 0) << "the host's window procedure ran inside the idle request";
+    expectTheGroupAnnounced();
+
+    EXPECT_EQ (takeTheHostsMessages(), (std::vector<UINT> { hostWindowMessage, hostThreadMessage, WM_QUIT }));
 }
 
 INSTANTIATE_TEST_SUITE_P (Plugins, HiddenListener,

@@ -72,21 +72,16 @@ public:
         return { area.left, area.top, area.right - area.left, area.bottom - area.top };
     }
 
-    // Puts the pointer on a point of a child window, in its client area.
-    static void moveMouseTo (HWND child, POINT at)
-    {
-        ClientToScreen (child, &at);
-        SetCursorPos (at.x, at.y);
-    }
+    // Puts the pointer on a point of a child window, in its client area,
+    // through the system's input queue, as a user's hand would.
+    static void moveMouseTo (HWND child, POINT at) { sendMouseInput (child, at, 0); }
 
-    // Presses or releases the left button where the pointer is, through the
-    // system's input queue, as a user's hand would.
-    static void setButton (bool down)
+    // Presses or releases the left button there. Every event carries its
+    // own position: Wine may still be applying an older pointer position
+    // when a button event without one arrives, and would send it there.
+    static void setButton (HWND child, POINT at, bool down)
     {
-        INPUT input {};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-        SendInput (1, &input, sizeof (input));
+        sendMouseInput (child, at, down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
     }
 
     // What the window shows, the plug-in's windows inside it included.
@@ -138,6 +133,17 @@ public:
     }
 
 private:
+    static void sendMouseInput (HWND child, POINT at, DWORD buttonFlags)
+    {
+        ClientToScreen (child, &at);
+        INPUT input {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv (at.x, 65535, GetSystemMetrics (SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv (at.y, 65535, GetSystemMetrics (SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlags;
+        SendInput (1, &input, sizeof (input));
+    }
+
     static const char* windowClass()
     {
         static const char* const name = []
