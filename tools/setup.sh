@@ -16,7 +16,7 @@ packages=(
   clang-14 libclang-rt-14-dev  # libFuzzer and the sanitizer runtimes of tools/run-sanitizers.sh
   python3 python3-cairo python3-pil fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-liberation2  # tools/artwork/generate.py and its fonts
   xvfb xauth x11-utils libxtst-dev fonts-dejavu-core  # the editor tests' X server, synthetic clicks and text
-  lilv-utils  # lv2ls, lv2info and lv2apply: the LV2 bundles as LV2 hosts read them
+  lilv-utils liblilv-dev  # lv2ls and lv2info, and the lilv library: the LV2 bundles as LV2 hosts read them
 )
 
 packages+=("$@")
