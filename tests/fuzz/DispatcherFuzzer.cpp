@@ -6,7 +6,9 @@
 // is not finite.
 #include "JuceVSTWrapper.h"
 #include "LooperFilter.h"
+#include "MorluneIdentity.h"
 #include "SlicerFilter.h"
+#include "ZintrakIdentity.h"
 
 #include <juce_events/juce_events.h>
 
@@ -28,9 +30,9 @@ void require (bool condition)
 }
 
 const PluginIdentity identities[] = {
-    { "Tavrel Slicer", "Tavrel Software", fourCharCode ('Z', 'n', 'T', 'v'), 1000,
+    { zintrakIdentity.effectName, zintrakIdentity.vendor, zintrakIdentity.fourCharCode(), zintrakIdentity.vendorVersion,
       [] () -> std::unique_ptr<AudioFilterBase> { return std::make_unique<SlicerFilter>(); } },
-    { "Tavrel Looper", "Tavrel Software", fourCharCode ('M', 'r', 'T', 'v'), 1000,
+    { morluneIdentity.effectName, morluneIdentity.vendor, morluneIdentity.fourCharCode(), morluneIdentity.vendorVersion,
       [] () -> std::unique_ptr<AudioFilterBase> { return std::make_unique<LooperFilter>(); } },
 };
 
