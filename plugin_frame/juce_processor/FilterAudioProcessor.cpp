@@ -23,11 +23,14 @@ public:
 
     float getValue() const override { return filter.getParameter (index); }
 
-    // A host's write: the host now takes the parameter to hold that value.
+    // A host's write. A VST3 host hands the edits it heard from us back to
+    // the processor with a later block: a value the host already knew says
+    // nothing new, and applying it again could undo a newer write (a toggle
+    // the group has since switched off would be selected again).
     void setValue (float newValue) override
     {
-        hostKnows.store (newValue, std::memory_order_relaxed);
-        filter.setParameter (index, newValue);
+        if (hostKnows.exchange (newValue, std::memory_order_relaxed) != newValue)
+            filter.setParameter (index, newValue);
     }
 
     float getDefaultValue() const override { return info.defaultValue; }
@@ -67,7 +70,7 @@ public:
     void writeAsEdit (float newValue)
     {
         beginChangeGesture();
-        setValue (newValue);
+        filter.setParameter (index, newValue);
         tellHost (newValue);
         endChangeGesture();
     }

@@ -12,7 +12,7 @@
 #include "LooperParameters.h"
 #include "MorluneIdentity.h"
 #include "SlicerParameters.h"
-#include "TestHost.h"
+#include "Vst2Reference.h"
 #include "ZintrakIdentity.h"
 
 #include <lilv/lilv.h>
@@ -283,41 +283,6 @@ private:
     std::vector<std::pair<std::string, float>> pendingWrites;
 };
 
-//==============================================================================
-// The VST 2.4 build of the same plug-in, run the same way, as the reference.
-class Vst2Reference
-{
-public:
-    explicit Vst2Reference (const char* path) : library (path), effect (library.create())
-    {
-        effect.dispatch (tavrel::vst::effSetSampleRate, 0, 0, nullptr, (float) sampleRate);
-        effect.dispatch (tavrel::vst::effSetBlockSize, 0, blockSize);
-        effect.dispatch (tavrel::vst::effMainsChanged, 0, 1);
-    }
-
-    bool isLoaded() const { return effect.get() != nullptr; }
-    void write (int index, float value) { effect->setParameter (effect.get(), index, value); }
-
-    void run (const float* left, const float* right, bool playing, int64_t songSample)
-    {
-        host.play (bpm, (double) songSample);
-        if (! playing)
-            host.stop();
-        std::copy_n (left, blockSize, in.left.data());
-        std::copy_n (right, blockSize, in.right.data());
-        effect.processReplacing (in.channels(), out.channels(), blockSize);
-    }
-
-    const std::vector<float>& left() const { return out.left; }
-    const std::vector<float>& right() const { return out.right; }
-
-private:
-    tavrel::test::TestHost host;
-    tavrel::test::PluginLibrary library;
-    tavrel::test::OpenEffect effect;
-    tavrel::test::StereoBlock in { (size_t) blockSize }, out { (size_t) blockSize };
-};
-
 // Distinct values at every sample, so a replayed slice shows where it came from.
 std::vector<float> ramp (int length, int period, float sign)
 {
@@ -363,7 +328,7 @@ protected:
     {
         const auto& bundle = GetParam();
         HostedLv2Plugin lv2 (bundle);
-        Vst2Reference vst2 (bundle.vst2Path);
+        tavrel::test::Vst2Reference vst2 (bundle.vst2Path, sampleRate, blockSize);
         EXPECT_TRUE (vst2.isLoaded());
         EXPECT_NE (lv2.description(), nullptr);
         if (lv2.description() == nullptr || ! vst2.isLoaded() || ! lv2.start())
@@ -372,7 +337,7 @@ protected:
         if (modeToggle >= 0)
         {
             lv2.write (parameterUri (bundle, modeToggle), 1.0f);
-            vst2.write (modeToggle, 1.0f);
+            vst2.setParameter (modeToggle, 1.0f);
         }
 
         const auto left = ramp (blocks * blockSize, 8192, 1.0f), right = ramp (blocks * blockSize, 4096, -1.0f);
@@ -382,7 +347,7 @@ protected:
             const int64_t start = (int64_t) b * blockSize;
             const bool blockPlays = playing && b > 0;
             lv2.run (left.data() + start, right.data() + start, blockPlays, start);
-            vst2.run (left.data() + start, right.data() + start, blockPlays, start);
+            vst2.run (left.data() + start, right.data() + start, bpm, blockPlays, start);
             for (size_t i = 0; i < (size_t) blockSize; ++i)
             {
                 result.differing += (lv2.left()[i] != vst2.left()[i]) + (lv2.right()[i] != vst2.right()[i]);
