@@ -37,7 +37,11 @@ function(tavrel_mend_vst3_client_header)
     message(FATAL_ERROR "${header}: expected the per-block copy of the channel mapping once, found it ${found} times; check the VST3 client's process path of this JUCE")
   endif()
   string(REPLACE "${copying}" "const auto& mapping = map[busIndex];" text "${text}")
-  file(WRITE "${TAVREL_JUCE_MENDED_DIR}/${header}" "${text}")
+  # Rewritten only when it changes: every configure runs this, and a new
+  # time stamp would compile both clients again.
+  file(WRITE "${TAVREL_JUCE_MENDED_DIR}/${header}.new" "${text}")
+  file(COPY_FILE "${TAVREL_JUCE_MENDED_DIR}/${header}.new" "${TAVREL_JUCE_MENDED_DIR}/${header}" ONLY_IF_DIFFERENT)
+  file(REMOVE "${TAVREL_JUCE_MENDED_DIR}/${header}.new")
   set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${JUCE_MODULES_DIR}/${header}")
 endfunction()
 tavrel_mend_vst3_client_header()
