@@ -42,20 +42,12 @@ endforeach()
 target_compile_definitions(tavrel_juce PUBLIC ${TAVREL_JUCE_DEFINITIONS})
 target_include_directories(tavrel_juce SYSTEM PUBLIC "${JUCE_MODULES_DIR}")
 
-if(WIN32)
-  include(cmake/TavrelJuceWindows.cmake)
-else()
-  target_compile_definitions(tavrel_juce PUBLIC LINUX=1)
-  target_link_libraries(tavrel_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
-  find_package(Threads REQUIRED)
-  target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
-endif()
-
-if(NOT WIN32)
-  # What JUCE's VST3 and LV2 plug-in clients need beside tavrel_juce, compiled
-  # once for both plug-ins with tavrel_juce's switches and no plug-in hosting.
-  # Only the clients' own files, which read a plug-in's JucePlugin_* facts,
-  # are compiled per plug-in (cmake/TavrelFormats.cmake).
+if(TAVREL_BUILD_FORMATS)
+  # What JUCE's plug-in clients (VST3, and LV2 on Linux) need beside
+  # tavrel_juce, compiled once for both plug-ins with tavrel_juce's switches
+  # and no plug-in hosting. Only the clients' own files, which read a
+  # plug-in's JucePlugin_* facts, are compiled per plug-in
+  # (cmake/TavrelFormats.cmake).
   add_library(tavrel_juce_processors STATIC
     "${JUCE_MODULES_DIR}/juce_gui_extra/juce_gui_extra.cpp"
     "${JUCE_MODULES_DIR}/juce_audio_processors/juce_audio_processors.cpp")
@@ -65,6 +57,18 @@ if(NOT WIN32)
     JUCE_MODULE_AVAILABLE_juce_audio_plugin_client=1
     JUCE_PLUGINHOST_VST=0 JUCE_PLUGINHOST_VST3=0 JUCE_PLUGINHOST_LV2=0
     JUCE_PLUGINHOST_LADSPA=0 JUCE_PLUGINHOST_AU=0 JUCE_PLUGINHOST_ARA=0)
-  # The VST3 and LV2 SDK headers the clients include, from JUCE's own copy.
-  target_link_libraries(tavrel_juce_processors PUBLIC tavrel_juce juce::juce_vst3_headers juce::juce_lilv_headers)
+  # The SDK headers the clients include, from JUCE's own copies.
+  target_link_libraries(tavrel_juce_processors PUBLIC tavrel_juce juce::juce_vst3_headers)
+  if(NOT WIN32)
+    target_link_libraries(tavrel_juce_processors PUBLIC juce::juce_lilv_headers)
+  endif()
+endif()
+
+if(WIN32)
+  include(cmake/TavrelJuceWindows.cmake)
+else()
+  target_compile_definitions(tavrel_juce PUBLIC LINUX=1)
+  target_link_libraries(tavrel_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
+  find_package(Threads REQUIRED)
+  target_link_libraries(tavrel_juce PUBLIC Threads::Threads ${CMAKE_DL_LIBS} rt)
 endif()

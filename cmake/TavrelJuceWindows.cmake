@@ -26,4 +26,8 @@ set_source_files_properties("${gui_basics_unit}" PROPERTIES COMPILE_OPTIONS "-fp
 
 # The framework's code is compiled lighter than ours: it keeps the cross
 # build quick on two cores, and none of it is on the audio path.
-target_compile_options(tavrel_juce PRIVATE -O1 "-Wa,-mbig-obj")
+foreach(library tavrel_juce tavrel_juce_processors)
+  if(TARGET ${library})
+    target_compile_options(${library} PRIVATE -O1 "-Wa,-mbig-obj")
+  endif()
+endforeach()

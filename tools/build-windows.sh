@@ -3,8 +3,10 @@
 # after setting up the cross compiler and the static libraries
 # (tools/setup-windows.sh). The arguments name the targets by their MinGW-w64
 # triple (tools/windows-target.sh); without one, both are built:
-#   i686-w64-mingw32    build-win/plugins/x86/Zintrak.dll, Morlune.dll
-#   x86_64-w64-mingw32  build-win/plugins/x64/Zintrak.dll, Morlune.dll
+#   i686-w64-mingw32    build-win/plugins/x86/Zintrak.dll, Morlune.dll (VST 2.4)
+#                       and Zintrak.vst3, Morlune.vst3 (Contents/x86-win/)
+#   x86_64-w64-mingw32  build-win/plugins/x64/Zintrak.dll, Morlune.dll (VST 2.4)
+#                       and Zintrak.vst3, Morlune.vst3 (Contents/x86_64-win/)
 # Each target has its own build tree, build-win/x86/ or build-win/x64/;
 # $TAVREL_WIN_BUILD_DIR replaces build-win/. Arguments after `--` go to
 # cmake's configure step of every target.

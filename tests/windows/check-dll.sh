@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Checks a plug-in DLL as a host's loader sees it: exactly the exports `main`
-# and `VSTPluginMain`, and imports from Windows system DLLs only (no C++ or
-# GCC runtime, no winpthread, no zlib1 beside it).
-# Usage: check-dll.sh <objdump> <dll>
+# Checks a plug-in DLL as a host's loader sees it: exactly the given exports,
+# undecorated (`main` and `VSTPluginMain` for VST 2.4; `GetPluginFactory`,
+# `InitDll` and `ExitDll` for a VST3 bundle's binary), and imports from
+# Windows system DLLs only (no C++ or GCC runtime, no winpthread, no zlib1
+# beside it).
+# Usage: check-dll.sh <objdump> <dll> <export>...
 set -euo pipefail
 objdump="$1" dll="$2"
+shift 2
+expected="$(printf '%s\n' "$@" | sort | tr '\n' ' ')"
 headers="$("$objdump" -p "$dll")"
 
 exports="$(awk '/\[Ordinal\/Name Pointer\] Table/{table=1; next} table && /^[ \t]*\[/{print $NF; next} table{table=0}' <<<"$headers" | sort | tr '\n' ' ')"
@@ -13,8 +17,8 @@ echo "exports: $exports"
 echo "imports: $imports"
 
 status=0
-if [ "$exports" != "VSTPluginMain main " ]; then
-  echo "FAIL: the exports must be exactly main and VSTPluginMain" >&2
+if [ "$exports" != "$expected" ]; then
+  echo "FAIL: the exports must be exactly: $expected" >&2
   status=1
 fi
 
