@@ -515,8 +515,16 @@ void writeSettingsChunk (const juce::XmlElement& element, juce::MemoryBlock& des
     // JUCE's single-line form without a header is exactly the settings text:
     // no declaration, no line breaks, "/>" straight after the last quote, and
     // every character outside printable ASCII escaped.
+    //
+    // The settings are the element's attributes; it is written without the
+    // children a chunk from elsewhere may have carried. That form keeps a null
+    // line ending, which JUCE still writes for some children (an element
+    // after text, with a long attribute list or children of its own).
+    juce::XmlElement settings (element);
+    settings.deleteAllChildElements();
+
     juce::MemoryOutputStream text;
-    element.writeTo (text, juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    settings.writeTo (text, juce::XmlElement::TextFormat().singleLine().withoutHeader());
 
     const size_t n = text.getDataSize();
     destData.setSize (n + settingsChunkHeaderSize + 2);

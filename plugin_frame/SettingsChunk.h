@@ -15,7 +15,8 @@ namespace tavrel
 constexpr juce::uint32 settingsChunkMagic = 0x21324356; // "VC2!" read little-endian
 constexpr size_t settingsChunkHeaderSize = 8;
 
-// Replaces the whole content of destData with the chunk of the element.
+// Replaces the whole content of destData with the chunk of the element: its
+// tag and its attributes, which are the settings; children are not written.
 void writeSettingsChunk (const juce::XmlElement& element, juce::MemoryBlock& destData);
 
 // The element a chunk holds, or nothing when the chunk is short, has another
