@@ -128,6 +128,26 @@ TEST_F (JuceHost, FallsSilentInAWetModeWhenTheTransportStops)
     plugin->releaseResources();
 }
 
+// The host's time record as the plug-in reads it: tempo, position and the
+// playing flag where the published layout has them. A wet mode records and
+// replays while the transport plays, and falls silent when it stops.
+TEST_F (JuceHost, PlaysAWetModeWhileTheTransportPlays)
+{
+    parameter (1).setValue (1.0f); // Backwards
+    plugin->prepareToPlay (44100.0, 512);
+    const auto in = testSignal (44100 * 2);
+    const auto out = play (in);
+
+    // From the second slice of the first bar on, the voices replay the ring.
+    const int from = 11025 + 440, to = in.getNumSamples();
+    EXPECT_GT (out.getMagnitude (0, from, to - from), 0.1f) << "silent: the plug-in did not see the transport playing";
+    int replayed = 0;
+    for (int i = from; i < to; ++i)
+        replayed += out.getSample (0, i) != in.getSample (0, i) ? 1 : 0;
+    EXPECT_GT (replayed, (to - from) / 2) << "the output is the input: the mode did not play";
+    plugin->releaseResources();
+}
+
 TEST_F (JuceHost, StateRoundTrips)
 {
     juce::MemoryBlock state;
