@@ -10,10 +10,10 @@
 // Plain C++, Xlib and dlopen: the framework the plug-in carries is nowhere in
 // this process but inside the plug-in.
 #include "TestHost.h"
+#include "ThreadCount.h"
 
 #include <X11/Xlib.h>
 
-#include <dirent.h>
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -38,18 +38,6 @@ enum Verdict
     libraryUnloadedUnderAnInstance = 5,
     wrongReply = 6
 };
-
-int threadCount()
-{
-    int count = 0;
-    if (auto* dir = opendir ("/proc/self/task"))
-    {
-        while (auto* entry = readdir (dir))
-            count += entry->d_name[0] != '.';
-        closedir (dir);
-    }
-    return count;
-}
 
 bool isLoaded (const std::string& path)
 {

@@ -3,10 +3,9 @@
 // the library's own message thread, and it loads and unloads without trace.
 #include "RealtimeGuard.h"
 #include "TestHost.h"
+#include "ThreadCount.h"
 
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <chrono>
@@ -176,17 +175,6 @@ TEST (PluginLibraryLifetime, LoadsAndUnloadsManyTimes)
 
 TEST (PluginLibraryLifetime, AnInstanceMadeAndClosedLeavesNoThreadBehind)
 {
-    const auto threadCount = []
-    {
-        int count = 0;
-        if (auto* dir = opendir ("/proc/self/task"))
-        {
-            while (auto* entry = readdir (dir))
-                count += entry->d_name[0] != '.';
-            closedir (dir);
-        }
-        return count;
-    };
 
     const int before = threadCount();
     {

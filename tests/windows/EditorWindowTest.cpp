@@ -3,7 +3,7 @@
 // host's, driven by effEditIdle and the host's message loop, clicked through
 // the system's input queue, and photographed into the build's screenshots/.
 // Needs Wine with a display (run-with-display.sh).
-#include "LampClicks.h"
+#include "EditorCase.h"
 #include "MessagePump.h"
 #include "TestHost.h"
 #include "Win32HostWindow.h"
@@ -18,22 +18,12 @@ using namespace tavrel::vst;
 namespace
 {
 
-struct PluginEditorCase
-{
-    const char* name;
-    const char* path;
-    LampClick lamp;
-    const char* screenshot;
-};
-
-void PrintTo (const PluginEditorCase& c, std::ostream* stream) { *stream << c.name; }
-
-const PluginEditorCase editorCases[] = {
+const EditorCase editorCases[] = {
     { "Zintrak", ZINTRAK_PATH, zintrakRandomLamp, "zintrak-editor-windows" },
     { "Morlune", MORLUNE_PATH, morluneLoopLamp, "morlune-editor-windows" },
 };
 
-class PluginEditorWindow : public ::testing::TestWithParam<PluginEditorCase>
+class PluginEditorWindow : public ::testing::TestWithParam<EditorCase>
 {
 protected:
     void SetUp() override

@@ -3,7 +3,7 @@
 // driven by the host's message loop, clicked through the system's input
 // queue, and photographed into the build's screenshots/. Needs Wine with a
 // display (run-with-display.sh).
-#include "LampClicks.h"
+#include "EditorCase.h"
 #include "MessagePump.h"
 #include "Vst3Host.h"
 #include "Win32HostWindow.h"
@@ -16,28 +16,18 @@ using namespace tavrel::test::vst3;
 namespace
 {
 
-struct Vst3EditorCase
-{
-    const char* name;
-    const char* bundlePath;
-    LampClick lamp;
-    const char* screenshot;
-};
-
-void PrintTo (const Vst3EditorCase& c, std::ostream* stream) { *stream << c.name; }
-
-const Vst3EditorCase vst3EditorCases[] = {
+const EditorCase vst3EditorCases[] = {
     { "Zintrak", ZINTRAK_VST3_PATH, zintrakRandomLamp, "zintrak-vst3-editor-windows" },
     { "Morlune", MORLUNE_VST3_PATH, morluneLoopLamp, "morlune-vst3-editor-windows" },
 };
 
-class Vst3EditorWindow : public ::testing::TestWithParam<Vst3EditorCase>
+class Vst3EditorWindow : public ::testing::TestWithParam<EditorCase>
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE (IsWindow ((HWND) window.handle())) << "the host's window could not be made";
-        ASSERT_NE (module.getFactory(), nullptr) << Module::binaryOf (GetParam().bundlePath);
+        ASSERT_NE (module.getFactory(), nullptr) << Module::binaryOf (GetParam().path);
         ASSERT_TRUE (plugin.isReady());
         view = plugin.controller->createView (Steinberg::Vst::ViewType::kEditor);
         ASSERT_NE (view, nullptr) << GetParam().name << " offers no editor view";
@@ -78,7 +68,7 @@ protected:
     }
 
     Win32HostWindow window { 350, 615 };
-    Module module { GetParam().bundlePath };
+    Module module { GetParam().path };
     Plugin plugin { module };
     PlugFrame frame;
     Steinberg::IPlugView* view = nullptr;
