@@ -28,12 +28,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -116,7 +118,7 @@ class HostedLv2Plugin
 public:
     explicit HostedLv2Plugin (const Bundle& bundle) : world (lilv_world_new())
     {
-        // The LV2 specifications installed on the system (for the class
+        // The LV2 vocabularies installed on the system (for the class
         // names), then the bundle itself.
         lilv_world_load_all (world);
         LilvNode* bundleUri = lilv_new_file_uri (world, nullptr, (std::string (bundle.bundlePath) + "/").c_str());
@@ -312,12 +314,16 @@ protected:
     void SetUp() override
     {
         // lilv_world_load_all reads the system's LV2 folders for the
-        // specifications; the plug-ins come from their bundles alone.
+        // vocabularies; the plug-ins come from their bundles alone.
         setenv ("LV2_PATH", "/usr/lib/lv2:/usr/lib/x86_64-linux-gnu/lv2", 1);
     }
 
-    // Both builds through the same blocks: the first stopped (it carries the
-    // mode write), the rest playing or not.
+    // Both builds through the same blocks: the first ones stopped (the first
+    // carries the mode write), the rest playing or not. The stopped blocks
+    // are spaced out so that each plug-in's hidden listener has announced
+    // the radio group before the music starts: its writes pass the processor
+    // through Bypass for a moment, and a slice boundary there would play one
+    // slice in Bypass, at a moment each build picks on its own.
     struct Comparison
     {
         int differing = -1; // samples where the two builds differ
@@ -342,10 +348,13 @@ protected:
 
         const auto left = ramp (blocks * blockSize, 8192, 1.0f), right = ramp (blocks * blockSize, 4096, -1.0f);
         Comparison result { 0, 0 };
+        constexpr int stoppedBlocks = 3;
         for (int b = 0; b < blocks; ++b)
         {
             const int64_t start = (int64_t) b * blockSize;
-            const bool blockPlays = playing && b > 0;
+            const bool blockPlays = playing && b >= stoppedBlocks;
+            if (b > 0 && b < stoppedBlocks)
+                std::this_thread::sleep_for (std::chrono::milliseconds (100));
             lv2.run (left.data() + start, right.data() + start, blockPlays, start);
             vst2.run (left.data() + start, right.data() + start, bpm, blockPlays, start);
             for (size_t i = 0; i < (size_t) blockSize; ++i)

@@ -122,6 +122,18 @@ public:
         return picture;
     }
 
+    // How many of every fifth row's every fifth pixel show something other
+    // than the window's own grey: whether anything was painted into it.
+    int paintedPixels() const
+    {
+        const auto shot = capture();
+        int painted = 0;
+        for (int y = 0; y < shot.height; y += 5)
+            for (int x = 0; x < shot.width; x += 5)
+                painted += shot.at (x, y) != background;
+        return painted;
+    }
+
     // Writes the capture to <screenshot directory>/<name><suffix>.png, the
     // suffix naming the target's width, so both widths' pictures stay side by
     // side; the file's path, or nothing when it could not.
