@@ -78,8 +78,6 @@ public:
     // Where the write rules moved the value since the host last heard of it
     // ("Mode" follows the toggles, a restore writes every parameter), the
     // host hears the value it holds now: as an edit, or plainly for a restore.
-    enum class Told { asEdit, plainly };
-
     void tellHostIfMoved (Told how)
     {
         const float value = getValue();
@@ -213,9 +211,14 @@ bool FilterAudioProcessor::getCurrentPositionInfo (HostPositionInfo& info)
 // those as an edit, once the writes that moved them are done.
 void FilterAudioProcessor::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    tellHostWhatMoved (Told::asEdit);
+}
+
+void FilterAudioProcessor::tellHostWhatMoved (Told how)
+{
     for (int i = 0; i < filter->getNumParameters(); ++i)
         if (auto* parameter = parameterAt (i))
-            parameter->tellHostIfMoved (TableParameter::Told::asEdit);
+            parameter->tellHostIfMoved (how);
 }
 
 void FilterAudioProcessor::informHostOfParameterChange (int index, float newValue)
@@ -286,9 +289,7 @@ void FilterAudioProcessor::setStateInformation (const void* data, int sizeInByte
     // the host with the next block) hear of each one that moved; a restore
     // is no edit. The VST3 client ignores these while it restores, and reads
     // every value afterwards.
-    for (int i = 0; i < filter->getNumParameters(); ++i)
-        if (auto* parameter = parameterAt (i))
-            parameter->tellHostIfMoved (TableParameter::Told::plainly);
+    tellHostWhatMoved (Told::plainly);
 }
 
 } // namespace tavrel

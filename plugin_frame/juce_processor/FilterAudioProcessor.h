@@ -77,6 +77,11 @@ private:
 
     TableParameter* parameterAt (int index) const;
 
+    // Whether the host hears a value the write rules moved as an edit, or
+    // plainly (a restore is no edit).
+    enum class Told { asEdit, plainly };
+    void tellHostWhatMoved (Told how);
+
     const IdentityRecord& identity;
     std::unique_ptr<AudioFilterBase> filter;
     juce::ChangeBroadcaster* broadcaster = nullptr; // the processor's own
