@@ -1,6 +1,8 @@
 // Cost of the block process per stereo sample, against a plain copy of the
 // same buffers as the floor. Prints one line per case:
 //   <case>: <ns> ns/sample, <x> x real time at 44.1 kHz
+// then the worst cases' engines alone (no frame, no lock, no position query)
+// at 16- and 4096-frame blocks: what a short block costs the engine itself.
 #include "FakeHost.h"
 #include "LooperFilter.h"
 #include "SlicerFilter.h"
@@ -8,10 +10,14 @@
 #include <benchmark/benchmark.h>
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -155,6 +161,103 @@ public:
     }
 };
 
+// An engine driven directly, block after block, as the frame drives it: the
+// host's input copied in, the song position in seconds, the rate.
+template <typename Parameters, typename Engine>
+struct BareEngine
+{
+    template <typename... EngineArguments>
+    BareEngine (int frames, double bpm, const std::function<void (Parameters&)>& configure,
+                EngineArguments... engineArguments)
+        : engine (parameters, engineArguments...), transport { true, bpm, 0.0, true },
+          input ((size_t) frames), left ((size_t) frames), right ((size_t) frames)
+    {
+        configure (parameters);
+        for (size_t i = 0; i < input.size(); ++i)
+            input[i] = (float) std::sin (0.05 * (double) i) * 0.5f + 0.01f;
+    }
+
+    void play (int frames)
+    {
+        const int framesPerBlock = (int) input.size();
+        for (int done = 0; done < frames; done += framesPerBlock)
+        {
+            std::copy (input.begin(), input.end(), left.begin());
+            std::copy (input.begin(), input.end(), right.begin());
+            transport.timeInSeconds = position / 44100.0;
+            engine.process (left.data(), right.data(), framesPerBlock, transport, 44100.0);
+            position += framesPerBlock;
+        }
+    }
+
+    Parameters parameters;
+    Engine engine;
+    tavrel::TransportState transport;
+    std::vector<float> input, left, right;
+    double position = 0.0;
+    double best = 1.0e9;
+};
+
+double threadCpuNanoseconds()
+{
+    timespec now {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
+    return (double) now.tv_sec * 1.0e9 + (double) now.tv_nsec;
+}
+
+// The two sizes in turn, 41 turns of 10 s of audio each, the best kept.
+template <typename Bare>
+void reportShortBlocks (const char* name, Bare& shortBlocks, Bare& longBlocks)
+{
+    constexpr int framesPerTurn = 441000;
+    shortBlocks.play (framesPerTurn / 2);
+    longBlocks.play (framesPerTurn / 2);
+
+    for (int turn = 0; turn < 41; ++turn)
+        for (auto* bare : { &shortBlocks, &longBlocks })
+        {
+            const double start = threadCpuNanoseconds();
+            bare->play (framesPerTurn);
+            bare->best = std::min (bare->best, (threadCpuNanoseconds() - start) / framesPerTurn);
+        }
+
+    const double fixedPerBlock = (shortBlocks.best - longBlocks.best) * (double) shortBlocks.input.size();
+    std::printf ("%s engine alone: %.2f ns/frame at %zu-frame blocks, %.2f at %zu, %.2f x; %.1f ns per block more\n",
+                 name, shortBlocks.best, shortBlocks.input.size(), longBlocks.best, longBlocks.input.size(),
+                 shortBlocks.best / longBlocks.best, fixedPerBlock);
+}
+
+void reportEnginesAlone()
+{
+    const auto slicerWorstSettings = [] (tavrel::SlicerParameters& p)
+    {
+        p.write (tavrel::SlicerParameters::sizeIndex, 1.0f);
+        p.write (tavrel::SlicerParameters::bufLenIndex, 1.0f);
+        p.write (tavrel::SlicerParameters::reverseIndex, 1.0f);
+        p.write (9, 1.0f); // "Play 5th"
+    };
+    const auto looperWorstSettings = [] (tavrel::LooperParameters& p)
+    {
+        p.write (tavrel::LooperParameters::sliceSizeIndex, 1.0f);
+        p.write (tavrel::LooperParameters::alternatingButton, 1.0f);
+        p.write (tavrel::LooperParameters::modulationIndex, 1.0f);
+    };
+
+    std::thread audio ([&]
+    {
+        using BareSlicer = BareEngine<tavrel::SlicerParameters, tavrel::SlicerEngine>;
+        auto slicer16 = std::make_unique<BareSlicer> (16, 300.0, slicerWorstSettings, 1u);
+        auto slicer4096 = std::make_unique<BareSlicer> (4096, 300.0, slicerWorstSettings, 1u);
+        reportShortBlocks ("slicer/worst", *slicer16, *slicer4096);
+
+        using BareLooper = BareEngine<tavrel::LooperParameters, tavrel::LooperEngine>;
+        auto looper16 = std::make_unique<BareLooper> (16, 300.0, looperWorstSettings);
+        auto looper4096 = std::make_unique<BareLooper> (4096, 300.0, looperWorstSettings);
+        reportShortBlocks ("looper/worst", *looper16, *looper4096);
+    });
+    audio.join();
+}
+
 } // namespace
 
 int main (int argc, char** argv)
@@ -171,5 +274,7 @@ int main (int argc, char** argv)
     RealTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks (&reporter);
     benchmark::Shutdown();
+
+    reportEnginesAlone();
     return 0;
 }

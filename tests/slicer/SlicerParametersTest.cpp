@@ -219,7 +219,6 @@ TEST_F (SlicerParameterTest, QuantisedFractionsReadBackAsTheirOwnPosition)
 
 TEST_F (SlicerParameterTest, ValuesThatAreNotNumbersOrOutOfRangeAreTamed)
 {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
 
     write (14, 5.0f);

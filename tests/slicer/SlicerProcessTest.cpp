@@ -559,7 +559,7 @@ TEST (SlicerProcess, TemposWithoutAUsableGridRecordNothingAndStaySafe)
 class RingWitness
 {
 public:
-    RingWitness (const StereoRing& ring, uint32_t length) : ring (ring), before (ring.left(), ring.left() + length) {}
+    RingWitness (const StereoRing& watched, uint32_t length) : ring (watched), before (watched.left(), watched.left() + length) {}
 
     // After a block of input `in`: where the block began writing, found from
     // the ring (each input value is unique).
