@@ -6,6 +6,24 @@
 namespace tavrel
 {
 
+double samplesPerBarFor (double tempo, double sampleRate) noexcept
+{
+    return 60.0 / tempo * sampleRate * 4.0;
+}
+
+double samplePositionFor (double timeInSeconds, double sampleRate) noexcept
+{
+    const double position = timeInSeconds * sampleRate;
+    if (! (std::isfinite (position) && position > 0.0))
+        return 0.0;
+
+    // Hosts count in whole samples, and the position reaches us as seconds. The
+    // round trip can land a hair below the whole number, and flooring that
+    // would put the write position one sample behind the voices for a block.
+    const double whole = std::round (position);
+    return std::abs (position - whole) < 1.0e-6 ? whole : position;
+}
+
 int32_t trimSamplesFor (int32_t trimMs, double sampleRate) noexcept
 {
     const double samples = std::floor ((double) trimMs * (double) 0.001f * sampleRate);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace tavrel
@@ -16,30 +15,11 @@ struct TransportState
 };
 
 // A bar is always four beats of the host tempo.
-inline double samplesPerBarFor (double tempo, double sampleRate) noexcept
-{
-    return 60.0 / tempo * sampleRate * 4.0;
-}
+double samplesPerBarFor (double tempo, double sampleRate) noexcept;
 
 // The song position in samples; a negative or non-finite position counts as 0,
 // and one within a millionth of a sample of a whole number is that number.
-//
-// Hosts count in whole samples, and the position reaches us as seconds. The
-// round trip can land a hair below the whole number, and flooring that would
-// put the write position one sample behind the voices for a block. Both
-// functions run at every block, so they stay inline, and the rounding goes
-// through a 64-bit integer: std::round is a library call on baseline x86-64.
-// Near a whole number the two agree; elsewhere the position is kept as it is.
-inline double samplePositionFor (double timeInSeconds, double sampleRate) noexcept
-{
-    const double position = timeInSeconds * sampleRate;
-    if (! (std::isfinite (position) && position > 0.0))
-        return 0.0;
-
-    constexpr double everyDoubleWhole = 4503599627370496.0; // 2^52
-    const double whole = position < everyDoubleWhole ? (double) (int64_t) (position + 0.5) : position;
-    return std::abs (position - whole) < 1.0e-6 ? whole : position;
-}
+double samplePositionFor (double timeInSeconds, double sampleRate) noexcept;
 
 // floor(trimMs * 0.001f * sampleRate) in double precision, with the
 // single-precision 0.001 that makes -5 ms at 44.1 kHz come out as -221.
