@@ -76,7 +76,8 @@ namespace
 
         void stop()
         {
-            if (! isThreadRunning())
+            // A parked thread never ends: there is nothing to wait for.
+            if (! isThreadRunning() || parkWhenLeaving.load (std::memory_order_relaxed))
                 return;
 
             askToLeaveLoop();

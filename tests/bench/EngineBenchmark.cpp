@@ -17,7 +17,6 @@
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace
@@ -82,6 +81,31 @@ void slicerCase (benchmark::State& state, std::function<void (tavrel::SlicerFilt
     runBlocks (state, [&] (Buffers& b) { playing.block (b.in, b.out); });
 }
 
+// The worst cases' settings, written the same way to a processor and to a
+// bare engine's parameter set.
+struct Write
+{
+    int index;
+    float value;
+};
+
+// The densest grid with the longest ring, every slice played backwards and a
+// mode that moves to another slice at every boundary.
+constexpr Write slicerWorstWrites[] = {
+    { tavrel::SlicerParameters::sizeIndex, 1.0f },    // 1/32 bar
+    { tavrel::SlicerParameters::bufLenIndex, 1.0f },  // 4 bars
+    { tavrel::SlicerParameters::reverseIndex, 1.0f },
+    { 9, 1.0f },                                      // "Play 5th"
+};
+
+// The densest grid, a window that turns back and forth and is resized at
+// every sample by full-depth modulation.
+constexpr Write looperWorstWrites[] = {
+    { tavrel::LooperParameters::sliceSizeIndex, 1.0f }, // 1/64 bar
+    { tavrel::LooperParameters::alternatingButton, 1.0f },
+    { tavrel::LooperParameters::modulationIndex, 1.0f },
+};
+
 void slicerTypical (benchmark::State& state)
 {
     slicerCase (state, [] (tavrel::SlicerFilter&) {}, 120.0);
@@ -89,14 +113,10 @@ void slicerTypical (benchmark::State& state)
 
 void slicerWorst (benchmark::State& state)
 {
-    // The densest grid with the longest ring, every slice played backwards and
-    // a mode that moves to another slice at every boundary.
     slicerCase (state, [] (tavrel::SlicerFilter& s)
     {
-        s.setParameter (tavrel::SlicerParameters::sizeIndex, 1.0f);   // 1/32 bar
-        s.setParameter (tavrel::SlicerParameters::bufLenIndex, 1.0f); // 4 bars
-        s.setParameter (tavrel::SlicerParameters::reverseIndex, 1.0f);
-        s.setParameter (9, 1.0f);                                      // "Play 5th"
+        for (const auto& w : slicerWorstWrites)
+            s.setParameter (w.index, w.value);
     }, 300.0);
 }
 
@@ -119,13 +139,10 @@ void looperTypical (benchmark::State& state)
 
 void looperWorst (benchmark::State& state)
 {
-    // The densest grid, a window that turns back and forth and is resized at
-    // every sample by full-depth modulation.
     looperCase (state, [] (tavrel::LooperFilter& l)
     {
-        l.setParameter (tavrel::LooperParameters::sliceSizeIndex, 1.0f); // 1/64 bar
-        l.setParameter (tavrel::LooperParameters::alternatingButton, 1.0f);
-        l.setParameter (tavrel::LooperParameters::modulationIndex, 1.0f);
+        for (const auto& w : looperWorstWrites)
+            l.setParameter (w.index, w.value);
     }, 300.0);
 }
 
@@ -166,13 +183,13 @@ public:
 template <typename Parameters, typename Engine>
 struct BareEngine
 {
-    template <typename... EngineArguments>
-    BareEngine (int frames, double bpm, const std::function<void (Parameters&)>& configure,
-                EngineArguments... engineArguments)
+    template <size_t writeCount, typename... EngineArguments>
+    BareEngine (int frames, double bpm, const Write (&writes)[writeCount], EngineArguments... engineArguments)
         : engine (parameters, engineArguments...), transport { true, bpm, 0.0, true },
           input ((size_t) frames), left ((size_t) frames), right ((size_t) frames)
     {
-        configure (parameters);
+        for (const auto& w : writes)
+            parameters.write (w.index, w.value);
         for (size_t i = 0; i < input.size(); ++i)
             input[i] = (float) std::sin (0.05 * (double) i) * 0.5f + 0.01f;
     }
@@ -227,35 +244,18 @@ void reportShortBlocks (const char* name, Bare& shortBlocks, Bare& longBlocks)
                  shortBlocks.best / longBlocks.best, fixedPerBlock);
 }
 
+// On the calling thread, whose processor time reportShortBlocks reads.
 void reportEnginesAlone()
 {
-    const auto slicerWorstSettings = [] (tavrel::SlicerParameters& p)
-    {
-        p.write (tavrel::SlicerParameters::sizeIndex, 1.0f);
-        p.write (tavrel::SlicerParameters::bufLenIndex, 1.0f);
-        p.write (tavrel::SlicerParameters::reverseIndex, 1.0f);
-        p.write (9, 1.0f); // "Play 5th"
-    };
-    const auto looperWorstSettings = [] (tavrel::LooperParameters& p)
-    {
-        p.write (tavrel::LooperParameters::sliceSizeIndex, 1.0f);
-        p.write (tavrel::LooperParameters::alternatingButton, 1.0f);
-        p.write (tavrel::LooperParameters::modulationIndex, 1.0f);
-    };
+    using BareSlicer = BareEngine<tavrel::SlicerParameters, tavrel::SlicerEngine>;
+    auto slicer16 = std::make_unique<BareSlicer> (16, 300.0, slicerWorstWrites, 1u);
+    auto slicer4096 = std::make_unique<BareSlicer> (4096, 300.0, slicerWorstWrites, 1u);
+    reportShortBlocks ("slicer/worst", *slicer16, *slicer4096);
 
-    std::thread audio ([&]
-    {
-        using BareSlicer = BareEngine<tavrel::SlicerParameters, tavrel::SlicerEngine>;
-        auto slicer16 = std::make_unique<BareSlicer> (16, 300.0, slicerWorstSettings, 1u);
-        auto slicer4096 = std::make_unique<BareSlicer> (4096, 300.0, slicerWorstSettings, 1u);
-        reportShortBlocks ("slicer/worst", *slicer16, *slicer4096);
-
-        using BareLooper = BareEngine<tavrel::LooperParameters, tavrel::LooperEngine>;
-        auto looper16 = std::make_unique<BareLooper> (16, 300.0, looperWorstSettings);
-        auto looper4096 = std::make_unique<BareLooper> (4096, 300.0, looperWorstSettings);
-        reportShortBlocks ("looper/worst", *looper16, *looper4096);
-    });
-    audio.join();
+    using BareLooper = BareEngine<tavrel::LooperParameters, tavrel::LooperEngine>;
+    auto looper16 = std::make_unique<BareLooper> (16, 300.0, looperWorstWrites);
+    auto looper4096 = std::make_unique<BareLooper> (4096, 300.0, looperWorstWrites);
+    reportShortBlocks ("looper/worst", *looper16, *looper4096);
 }
 
 } // namespace

@@ -235,6 +235,18 @@ void reportCreationAndMemory (const Plugin& plugin, TestHost& host)
                  plugin.name, faultsAfterResume, (double) (residentBytes() - residentBefore) / instancesInProject / mb);
 }
 
+// Plays the frames to one effect in blocks of the input's size, moving the
+// host's song position on.
+void playBlocks (OpenEffect& effect, Input& input, TestHost& host, int frames)
+{
+    const int blockSize = (int) input.block.size();
+    for (int done = 0; done < frames; done += blockSize)
+    {
+        input.process (effect, blockSize);
+        host.time.samplePos += blockSize;
+    }
+}
+
 // An effect that does nothing: what the host's own loop costs per block
 // (fresh input copied into the buffers, the position moved on), measured in
 // the same turns as the plug-in so that the plug-in's share can be told apart.
@@ -289,13 +301,8 @@ BlockCosts worstCaseNsPerFrame (const Plugin& plugin, const PluginLibrary& libra
     {
         const auto play = [&] (Player& player, int frames)
         {
-            const int blockSize = (int) player.input.block.size();
             host.time.samplePos = player.samplePosition;
-            for (int done = 0; done < frames; done += blockSize)
-            {
-                player.input.process (*player.effect, blockSize);
-                host.time.samplePos += blockSize;
-            }
+            playBlocks (*player.effect, player.input, host, frames);
             player.samplePosition = host.time.samplePos;
         };
 
@@ -331,11 +338,7 @@ void playForProfile (const Plugin& plugin, TestHost& host, int blockSize)
     plugin.worstCase (*effect);
     host.play (plugin.worstTempo);
     Input input (blockSize);
-    for (int done = 0; done < (int) sampleRate * 4; done += blockSize)
-    {
-        input.process (*effect, blockSize);
-        host.time.samplePos += blockSize;
-    }
+    playBlocks (*effect, input, host, (int) sampleRate * 4);
 }
 
 // The plug-in's cost is the whole cost less the host's own loop; both are

@@ -689,26 +689,20 @@ TEST_P (FormatHost, BlocksInEveryModeAllocateNothingAndTakeOnlyTheProcessingLock
 // it holds. Where the host laid itself out, this changes nothing.
 void growEmbeddingWindowsToTheirContents (Display* display, Window window)
 {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (! XQueryTree (display, window, &root, &parent, &children, &count))
-        return;
-
     XWindowAttributes own {};
     XGetWindowAttributes (display, window, &own);
     int width = own.width, height = own.height;
-    for (unsigned i = 0; i < count; ++i)
+
+    for (const auto child : tavrel::test::X11HostWindow::childrenOf (display, window))
     {
-        growEmbeddingWindowsToTheirContents (display, children[i]);
-        XWindowAttributes child {};
-        if (XGetWindowAttributes (display, children[i], &child) && child.map_state == IsViewable)
+        growEmbeddingWindowsToTheirContents (display, child);
+        XWindowAttributes inner {};
+        if (XGetWindowAttributes (display, child, &inner) && inner.map_state == IsViewable)
         {
-            width = std::max (width, child.x + child.width);
-            height = std::max (height, child.y + child.height);
+            width = std::max (width, inner.x + inner.width);
+            height = std::max (height, inner.y + inner.height);
         }
     }
-    if (children != nullptr)
-        XFree (children);
 
     if (width != own.width || height != own.height)
         XResizeWindow (display, window, (unsigned) width, (unsigned) height);

@@ -150,14 +150,17 @@ public:
     Window id() const { return window; }
 
     // The plug-in's windows inside ours, as the server knows them now.
-    std::vector<Window> children() const
+    std::vector<Window> children() const { return childrenOf (display, window); }
+
+    // The same of any window on a connection.
+    static std::vector<Window> childrenOf (Display* connection, Window id)
     {
-        XSync (display, False);
+        XSync (connection, False);
         Window root = 0, parent = 0, *list = nullptr;
         unsigned count = 0;
         std::vector<Window> result;
 
-        if (XQueryTree (display, window, &root, &parent, &list, &count) != 0)
+        if (XQueryTree (connection, id, &root, &parent, &list, &count) != 0)
         {
             result.assign (list, list + count);
             XFree (list);
